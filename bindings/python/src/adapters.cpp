@@ -1,0 +1,73 @@
+#include "adapters.h"
+
+#include "concat.h"
+
+#include "errors.h"
+#include "objects.h"
+#include "ref.h"
+
+namespace orvane::py {
+
+namespace {
+
+PyObject* mapping_class() {
+  static PyObject* cls = nullptr;
+  if (cls == nullptr) {
+    Ref module = Ref::steal(PyImport_ImportModule("collections.abc"));
+    if (!module) return nullptr;
+    cls = PyObject_GetAttrString(module.get(), "Mapping");
+  }
+  return cls;
+}
+
+}  // namespace
+
+int is_mapping(PyObject* object) {
+  if (PyDict_Check(object)) return 1;
+  PyObject* mapping = mapping_class();
+  if (mapping == nullptr) return -1;
+  return PyObject_IsInstance(object, mapping);
+}
+
+std::optional<LevelList> pairs(PyObject* object) {
+  Ref iterator = Ref::steal(PyObject_GetIter(object));
+  if (!iterator) return std::nullopt;
+  LevelList out;
+  while (Ref item = Ref::steal(PyIter_Next(iterator.get()))) {
+    if (!PyTuple_Check(item.get())) {
+      raise_not_instance(item.get(), "tuple");
+      return std::nullopt;
+    }
+    const Py_ssize_t length = PyTuple_Size(item.get());
+    if (length != 2) {
+      raise(PyExc_ValueError,
+            concat("expected tuple of length 2, but got tuple of length ", length));
+      return std::nullopt;
+    }
+    // The tuple is held, so its items stay alive while their conversions run Python code.
+    auto price = extract_decimal(PyTuple_GetItem(item.get(), 0));
+    if (!price) return std::nullopt;
+    auto size = extract_decimal(PyTuple_GetItem(item.get(), 1));
+    if (!size) return std::nullopt;
+    out.emplace_back(*price, *size);
+  }
+  if (PyErr_Occurred()) return std::nullopt;
+  return out;
+}
+
+std::optional<PriceMap> mapping_levels(PyObject* object) {
+  const int mapping = is_mapping(object);
+  if (mapping < 0) return std::nullopt;
+  Ref items;
+  if (mapping == 1) {
+    items = Ref::steal(PyMapping_Items(object));
+    if (!items) return std::nullopt;
+  }
+  auto levels = pairs(items ? items.get() : object);
+  if (!levels) return std::nullopt;
+  PriceMap map;
+  insert_levels(map, *levels);
+  return map;
+}
+
+}  // namespace orvane::py

@@ -1,0 +1,80 @@
+// The module's front door: multi-phase initialisation and the registration of its names, in order.
+#include <variant>
+
+#include "arguments.h"
+#include "book_side.h"
+#include "class_type.h"
+#include "local_book.h"
+#include "python.h"
+#include "ref.h"
+
+namespace orvane::py {
+
+namespace {
+
+using ClassGetter = ClassType& (*)();
+using Registration = std::variant<ClassGetter, PyMethodDef*>;
+
+// Each class and function at its place; a new one is one line here.
+const Registration kRegistrations[] = {
+    local_book_class,
+    book_side_class,
+};
+
+constexpr const char kVersion[] = "0.1.0";
+
+int register_one(PyObject* module, PyObject* module_name, const Registration& registration) {
+  if (const auto* getter = std::get_if<ClassGetter>(&registration)) {
+    ClassType& type = (*getter)();
+    PyObject* object = type.create();
+    if (object == nullptr) return -1;
+    Py_INCREF(object);
+    if (PyModule_AddObject(module, type.name(), object) < 0) {
+      Py_DECREF(object);
+      return -1;
+    }
+    return 0;
+  }
+  PyMethodDef* definition = std::get<PyMethodDef*>(registration);
+  Ref function = Ref::steal(PyCFunction_NewEx(definition, module, module_name));
+  if (!function) return -1;
+  return PyModule_AddObjectRef(module, definition->ml_name, function.get());
+}
+
+int execute(PyObject* module) {
+  if (!PyModule_Check(module)) {
+    PyErr_SetString(PyExc_TypeError, "orvane._core can only be executed into a module object");
+    return -1;
+  }
+  Ref module_name = Ref::steal(PyModule_GetNameObject(module));
+  if (!module_name) return -1;
+  for (const Registration& registration : kRegistrations) {
+    if (register_one(module, module_name.get(), registration) < 0) return -1;
+  }
+  return PyModule_AddStringConstant(module, "__version__", kVersion);
+}
+
+PyModuleDef_Slot module_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(execute)},
+    {0, nullptr},
+};
+
+PyModuleDef module_definition = {
+    PyModuleDef_HEAD_INIT,
+    "_core",
+    "",
+    0,
+    nullptr,
+    module_slots,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+}  // namespace
+
+}  // namespace orvane::py
+
+extern "C" PyMODINIT_FUNC PyInit__core() {
+  return PyModuleDef_Init(&orvane::py::module_definition);
+}

@@ -1,0 +1,110 @@
+#include "book.h"
+
+#include <algorithm>
+
+namespace orvane {
+
+namespace {
+
+const Decimal kZero{};
+
+LevelList walk_levels(auto first, auto last, std::optional<size_t> depth) {
+  LevelList out;
+  const size_t total = static_cast<size_t>(std::distance(first, last));
+  const size_t count = depth ? std::min(*depth, total) : total;
+  out.reserve(count);
+  for (; first != last && out.size() < count; ++first) out.emplace_back(first->first, first->second);
+  return out;
+}
+
+// Maps one side through p -> face - p. The prices of a side are distinct, so the results are too.
+std::expected<PriceMap, std::string> flipped(const PriceMap& source, const Decimal& face) {
+  LevelList flipped_levels;
+  flipped_levels.reserve(source.size());
+  for (const auto& [price, size] : source) {
+    auto complement = sub(face, price);
+    if (!complement) return std::unexpected(std::move(complement.error()));
+    flipped_levels.emplace_back(*complement, size);
+  }
+  std::stable_sort(flipped_levels.begin(), flipped_levels.end(),
+                   [](const Level& a, const Level& b) { return a.first < b.first; });
+  PriceMap out;
+  insert_levels(out, flipped_levels);
+  return out;
+}
+
+}  // namespace
+
+void insert_levels(PriceMap& map, std::span<const Level> pairs) {
+  for (const auto& [price, size] : pairs) {
+    auto [it, inserted] = map.try_emplace(price, size);
+    if (!inserted) it->second = size;
+  }
+}
+
+PriceMap positive(std::span<const Level> pairs) {
+  PriceMap map;
+  for (const auto& [price, size] : pairs) {
+    if (size <= kZero) continue;
+    auto [it, inserted] = map.try_emplace(price, size);
+    if (!inserted) it->second = size;
+  }
+  return map;
+}
+
+Decimal Book::set(Side s, const Decimal& price, const Decimal& size) {
+  PriceMap& map = side(s);
+  if (size <= kZero) {
+    map.erase(price);
+    return kZero;
+  }
+  auto [it, inserted] = map.try_emplace(price, size);
+  if (!inserted) it->second = size;
+  return size;
+}
+
+std::expected<Decimal, std::string> Book::add(Side s, const Decimal& price, const Decimal& delta) {
+  const PriceMap& map = side(s);
+  const auto it = map.find(price);
+  auto sum = orvane::add(it == map.end() ? kZero : it->second, delta);
+  if (!sum) return sum;
+  return set(s, price, *sum);
+}
+
+void Book::replace(std::span<const Level> bid_pairs, std::span<const Level> ask_pairs) {
+  bids = positive(bid_pairs);
+  asks = positive(ask_pairs);
+  ready = true;
+}
+
+LevelList Book::bid_levels(std::optional<size_t> depth) const {
+  return walk_levels(bids.rbegin(), bids.rend(), depth);
+}
+
+LevelList Book::ask_levels(std::optional<size_t> depth) const {
+  return walk_levels(asks.begin(), asks.end(), depth);
+}
+
+Book::Levels Book::levels(std::optional<size_t> depth) const {
+  return {bid_levels(depth), ask_levels(depth)};
+}
+
+std::optional<Decimal> Book::best_bid() const {
+  if (bids.empty()) return std::nullopt;
+  return std::prev(bids.end())->first;
+}
+
+std::optional<Decimal> Book::best_ask() const {
+  if (asks.empty()) return std::nullopt;
+  return asks.begin()->first;
+}
+
+std::expected<Book::Sides, std::string> Book::mirrored(const Decimal& face) const {
+  auto new_bids = flipped(asks, face);
+  if (!new_bids) return std::unexpected(std::move(new_bids.error()));
+  auto new_asks = flipped(bids, face);
+  if (!new_asks) return std::unexpected(std::move(new_asks.error()));
+  return Sides{std::move(*new_bids), std::move(*new_asks)};
+}
+
+}  // namespace orvane

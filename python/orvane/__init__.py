@@ -1,0 +1,1 @@
+"""orvane: trading on prediction-market venues. `orvane._core` is its native core."""

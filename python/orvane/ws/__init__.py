@@ -1,0 +1,1 @@
+"""Websocket stream layer of orvane."""
