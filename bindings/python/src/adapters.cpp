@@ -1,7 +1,6 @@
 #include "adapters.h"
 
 #include "concat.h"
-
 #include "errors.h"
 #include "objects.h"
 #include "ref.h"

@@ -11,10 +11,10 @@ namespace orvane::py {
 // A `dict` or an instance of collections.abc.Mapping: 1, 0, or -1 with an error set.
 int is_mapping(PyObject* object);
 
-// Reads an iterable of (price, size) 2-tuples, in order, nothing filtered. Errors: the interpreter's
-// TypeError for a non-iterable, TypeError "'{}' object is not an instance of 'tuple'" for an element
-// that is not a tuple, ValueError "expected tuple of length 2, but got tuple of length {}", and the
-// conversion errors of the prices and sizes unchanged.
+// Reads an iterable of (price, size) 2-tuples, in order, nothing filtered. Errors: the
+// interpreter's TypeError for a non-iterable, TypeError "'{}' object is not an instance of 'tuple'"
+// for an element that is not a tuple, ValueError "expected tuple of length 2, but got tuple of
+// length {}", and the conversion errors of the prices and sizes unchanged.
 std::optional<LevelList> pairs(PyObject* object);
 
 // Reads a price -> size mapping (through its items) or an iterable of pairs into an ordered map;

@@ -1,10 +1,9 @@
 #include "arguments.h"
 
-#include "concat.h"
-
 #include <string>
 #include <vector>
 
+#include "concat.h"
 #include "errors.h"
 
 namespace orvane::py {
@@ -25,11 +24,11 @@ bool too_many_positional(const Signature& signature, Py_ssize_t given) {
   const char* verb = given == 1 ? "was" : "were";
   if (signature.required == positional) {
     raise(PyExc_TypeError, concat(signature.display, " takes ", positional,
-                                        " positional arguments but ", given, " ", verb, " given"));
+                                  " positional arguments but ", given, " ", verb, " given"));
   } else {
     raise(PyExc_TypeError,
           concat(signature.display, " takes from ", signature.required, " to ", positional,
-                       " positional arguments but ", given, " ", verb, " given"));
+                 " positional arguments but ", given, " ", verb, " given"));
   }
   return false;
 }
@@ -41,7 +40,8 @@ bool bind(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, P
   const size_t positional = signature.positional();
   for (size_t i = 0; i < signature.count; ++i) out[i] = nullptr;
 
-  if (size_t(nargs) > positional && !signature.star_args) return too_many_positional(signature, nargs);
+  if (size_t(nargs) > positional && !signature.star_args)
+    return too_many_positional(signature, nargs);
   const size_t taken = std::min(size_t(nargs), positional);
   for (size_t i = 0; i < taken; ++i) out[i] = args[i];
   if (signature.star_args) {
@@ -73,12 +73,12 @@ bool bind(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, P
       if (text == nullptr) return false;
       if (index == positional) {
         raise(PyExc_TypeError, concat(signature.display, " got an unexpected keyword argument '",
-                                            std::string_view(text, size_t(size)), "'"));
+                                      std::string_view(text, size_t(size)), "'"));
         return false;
       }
       if (out[index] != nullptr) {
         raise(PyExc_TypeError, concat(signature.display, " got multiple values for argument '",
-                                            signature.names[index], "'"));
+                                      signature.names[index], "'"));
         return false;
       }
       out[index] = args[nargs + k];
@@ -92,7 +92,7 @@ bool bind(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, P
   if (!missing.empty()) {
     raise(PyExc_TypeError,
           concat(signature.display, " missing ", missing.size(), " required positional ",
-                       missing.size() == 1 ? "argument" : "arguments", ": ", quoted_names(missing)));
+                 missing.size() == 1 ? "argument" : "arguments", ": ", quoted_names(missing)));
     return false;
   }
   return true;

@@ -1,13 +1,12 @@
 #include "book_side.h"
 
-#include "concat.h"
-
 #include <optional>
 #include <utility>
 
 #include "adapters.h"
 #include "arguments.h"
 #include "borrow.h"
+#include "concat.h"
 #include "errors.h"
 #include "local_book.h"
 #include "objects.h"
@@ -17,8 +16,8 @@ namespace orvane::py {
 namespace {
 
 struct BookSideObject {
-  PyObject_HEAD
-  PyObject* book;  // the LocalBook viewed (owned); null only after the collector cleared a cycle
+  PyObject_HEAD PyObject*
+      book;  // the LocalBook viewed (owned); null only after the collector cleared a cycle
   Side side;
 };
 
@@ -33,10 +32,12 @@ LocalBookObject* book_of(PyObject* self) {
   return reinterpret_cast<LocalBookObject*>(book);
 }
 
-// A view reaches into a book its caller may be holding: a conflict here means Python code re-entered
-// the book during a LocalBook operation, which is an invariant failure rather than a RuntimeError.
+// A view reaches into a book its caller may be holding: a conflict here means Python code
+// re-entered the book during a LocalBook operation, which is an invariant failure rather than a
+// RuntimeError.
 template <typename Read>
-auto read_side(PyObject* self, Read read) -> std::optional<decltype(read(std::declval<PriceMap&>()))> {
+auto read_side(PyObject* self, Read read)
+    -> std::optional<decltype(read(std::declval<PriceMap&>()))> {
   LocalBookObject* book = book_of(self);
   if (book == nullptr) return std::nullopt;
   auto guard = SharedGuard::acquire(book->borrow);
@@ -269,7 +270,8 @@ std::optional<bool> equals_side(PyObject* self, PyObject* other) {
 }
 
 // Equality with a mapping: same length, and every item a 2-tuple of convertible values matching a
-// level here. Items that are not such pairs make it unequal; errors of the mapping itself propagate.
+// level here. Items that are not such pairs make it unequal; errors of the mapping itself
+// propagate.
 std::optional<bool> equals_mapping(PyObject* self, PyObject* other) {
   const Py_ssize_t size = PyMapping_Size(other);
   if (size < 0) return std::nullopt;
@@ -384,8 +386,8 @@ ClassType& book_side_class() {
 Ref new_book_side(PyObject* book, Side side) {
   PyObject* type = book_side_class().get();
   if (type == nullptr) return {};
-  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(reinterpret_cast<PyTypeObject*>(type),
-                                                          Py_tp_alloc));
+  auto alloc = reinterpret_cast<allocfunc>(
+      PyType_GetSlot(reinterpret_cast<PyTypeObject*>(type), Py_tp_alloc));
   PyObject* object = alloc(reinterpret_cast<PyTypeObject*>(type), 0);
   if (object == nullptr) return {};
   Py_INCREF(book);

@@ -1,7 +1,6 @@
 #include "class_type.h"
 
 #include "concat.h"
-
 #include "errors.h"
 
 namespace orvane::py {

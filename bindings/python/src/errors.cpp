@@ -3,7 +3,6 @@
 #include <string>
 
 #include "concat.h"
-
 #include "ref.h"
 
 namespace orvane::py {
@@ -73,8 +72,8 @@ std::nullptr_t raise_not_instance(PyObject* received, std::string_view expected)
   if (received == Py_None) {
     return raise(PyExc_TypeError, concat("'None' is not an instance of '", expected, "'"));
   }
-  return raise(PyExc_TypeError, concat("'", type_name(received),
-                                             "' object is not an instance of '", expected, "'"));
+  return raise(PyExc_TypeError,
+               concat("'", type_name(received), "' object is not an instance of '", expected, "'"));
 }
 
 }  // namespace orvane::py

@@ -1,7 +1,5 @@
 #include "local_book.h"
 
-#include "concat.h"
-
 #include <new>
 #include <string_view>
 #include <utility>
@@ -9,6 +7,7 @@
 #include "adapters.h"
 #include "arguments.h"
 #include "book_side.h"
+#include "concat.h"
 #include "errors.h"
 #include "objects.h"
 
@@ -90,10 +89,8 @@ PyObject* set(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject*
   if (!a.bind(kSetParameters, args, nargs, kwnames)) return nullptr;
   return change_level(
       self,
-      [](Book& book, Side side, const Decimal& price,
-         const Decimal& size) -> std::expected<Decimal, std::string> {
-        return book.set(side, price, size);
-      },
+      [](Book& book, Side side, const Decimal& price, const Decimal& size)
+          -> std::expected<Decimal, std::string> { return book.set(side, price, size); },
       "size", a[0], a[1], a[2]);
 }
 
@@ -169,8 +166,7 @@ PyObject* mirrored(PyObject* self_object, PyObject* const* args, Py_ssize_t narg
   return result.release();
 }
 
-PyObject* invalidate(PyObject* self_object, PyObject* const*, Py_ssize_t nargs,
-                     PyObject* kwnames) {
+PyObject* invalidate(PyObject* self_object, PyObject* const*, Py_ssize_t nargs, PyObject* kwnames) {
   if (!bind_none("LocalBook.invalidate()", nargs, kwnames)) return nullptr;
   LocalBookObject* self = self_of(self_object);
   auto guard = exclusive(self);
@@ -201,14 +197,14 @@ int set_side(PyObject* self_object, PyObject* value, void* closure) {
   return 0;
 }
 
-PyObject* get_field(PyObject* self_object, PyObject* LocalBookObject::* field) {
+PyObject* get_field(PyObject* self_object, PyObject* LocalBookObject::*field) {
   LocalBookObject* self = self_of(self_object);
   auto guard = shared(self);
   if (!guard) return nullptr;
   return field_value(self->*field).release();
 }
 
-int set_field(PyObject* self_object, PyObject* value, PyObject* LocalBookObject::* field) {
+int set_field(PyObject* self_object, PyObject* value, PyObject* LocalBookObject::*field) {
   if (value == nullptr) return no_deleter();
   LocalBookObject* self = self_of(self_object);
   auto guard = exclusive(self);
@@ -218,7 +214,9 @@ int set_field(PyObject* self_object, PyObject* value, PyObject* LocalBookObject:
   return 0;
 }
 
-PyObject* get_sequence(PyObject* self, void*) { return get_field(self, &LocalBookObject::sequence); }
+PyObject* get_sequence(PyObject* self, void*) {
+  return get_field(self, &LocalBookObject::sequence);
+}
 int set_sequence(PyObject* self, PyObject* value, void*) {
   return set_field(self, value, &LocalBookObject::sequence);
 }
@@ -239,8 +237,8 @@ PyObject* get_ready(PyObject* self_object, void*) {
 // numpy's bool scalar is accepted as a bool without importing numpy: its type is named bool_ (or
 // bool, from numpy 2) in the module numpy.
 bool is_numpy_bool(PyObject* value) {
-  Ref module = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(value)),
-                                                 "__module__"));
+  Ref module =
+      Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(value)), "__module__"));
   if (!module) {
     PyErr_Clear();
     return false;
@@ -295,16 +293,15 @@ PyObject* repr(PyObject* self_object) {
   if (!guard) return nullptr;
   const std::string text =
       concat("LocalBook(ready=", self->book.ready ? "True" : "False",
-                   ", bids=", self->book.bids.size(), ", asks=", self->book.asks.size(), ")");
+             ", bids=", self->book.bids.size(), ", asks=", self->book.asks.size(), ")");
   return PyUnicode_FromStringAndSize(text.data(), Py_ssize_t(text.size()));
 }
 
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   const Py_ssize_t given = args == nullptr ? 0 : PyTuple_Size(args);
   if (given > 0) {
-    return raise(PyExc_TypeError,
-                 concat("LocalBook.__new__() takes 0 positional arguments but ", given, " ",
-                              given == 1 ? "was" : "were", " given"));
+    return raise(PyExc_TypeError, concat("LocalBook.__new__() takes 0 positional arguments but ",
+                                         given, " ", given == 1 ? "was" : "were", " given"));
   }
   if (kwargs != nullptr && PyDict_Size(kwargs) > 0) {
     PyObject *key = nullptr, *value = nullptr;
@@ -315,8 +312,7 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     const char* text = PyUnicode_AsUTF8AndSize(name.get(), nullptr);
     if (text == nullptr) return nullptr;
     return raise(PyExc_TypeError,
-                 concat("LocalBook.__new__() got an unexpected keyword argument '", text,
-                              "'"));
+                 concat("LocalBook.__new__() got an unexpected keyword argument '", text, "'"));
   }
   auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
   PyObject* object = alloc(type, 0);
@@ -380,7 +376,8 @@ PyGetSetDef properties[] = {
 };
 
 const char kDoc[] =
-    "LocalBook()\n--\n\nOne side of a market's book: price -> size on each side, plus readiness.\n\n"
+    "LocalBook()\n--\n\nOne side of a market's book: price -> size on each side, plus "
+    "readiness.\n\n"
     "`ready` is false until a snapshot has been applied and becomes false again\n"
     "when the stream loses confidence in it (a gap, a reconnect); a book that\n"
     "is not ready ignores deltas rather than applying them to a stale base.";

@@ -10,9 +10,8 @@
 namespace orvane::py {
 
 struct LocalBookObject {
-  PyObject_HEAD
-  PyObject* sequence;   // owned, or null (reads as None)
-  PyObject* timestamp;  // owned, or null (reads as None)
+  PyObject_HEAD PyObject* sequence;  // owned, or null (reads as None)
+  PyObject* timestamp;               // owned, or null (reads as None)
   Book book;
   BorrowState borrow;
 };
@@ -25,8 +24,9 @@ LocalBookObject* as_local_book(PyObject* object);
 // A new, empty, not-ready LocalBook.
 Ref new_local_book();
 
-// Stores `value` (borrowed; null or None clears) in a sequence or timestamp field and hands back the
-// previous object: drop it once no access to the book is held, since its finaliser may run code.
+// Stores `value` (borrowed; null or None clears) in a sequence or timestamp field and hands back
+// the previous object: drop it once no access to the book is held, since its finaliser may run
+// code.
 [[nodiscard]] Ref replace_field(PyObject*& field, PyObject* value);
 
 // A new reference to the field's object, or to None when it is clear.

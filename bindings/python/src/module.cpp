@@ -7,6 +7,7 @@
 #include "local_book.h"
 #include "python.h"
 #include "ref.h"
+#include "registrations.h"
 
 namespace orvane::py {
 
@@ -15,10 +16,22 @@ namespace {
 using ClassGetter = ClassType& (*)();
 using Registration = std::variant<ClassGetter, PyMethodDef*>;
 
-// Each class and function at its place; a new one is one line here.
+// Each class and function at its place; a new one is one line here (and its declaration in
+// registrations.h).
 const Registration kRegistrations[] = {
     local_book_class,
     book_side_class,
+    // kalshi_book_message_class,
+    // &kalshi_book_message_function,
+    // &polymarket_market_function,
+    // opinion_depth_change_class,
+    // secp256k1_signer_class,
+    // router_levels_class,
+    // &router_view_function,
+    // &router_levels_function,
+    // &polymarket_order_hash_function,
+    // &opinion_depth_function,
+    // &polymarket_us_market_data_function,
 };
 
 constexpr const char kVersion[] = "0.1.0";
@@ -60,15 +73,7 @@ PyModuleDef_Slot module_slots[] = {
 };
 
 PyModuleDef module_definition = {
-    PyModuleDef_HEAD_INIT,
-    "_core",
-    "",
-    0,
-    nullptr,
-    module_slots,
-    nullptr,
-    nullptr,
-    nullptr,
+    PyModuleDef_HEAD_INIT, "_core", "", 0, nullptr, module_slots, nullptr, nullptr, nullptr,
 };
 
 }  // namespace

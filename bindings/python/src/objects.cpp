@@ -11,9 +11,9 @@ namespace orvane::py {
 
 namespace {
 
-// Process-wide values: computed once, kept for the life of the process. Two threads racing through a
-// first computation both get the same objects (imports are cached by the interpreter), so the loser's
-// copy is simply dropped.
+// Process-wide values: computed once, kept for the life of the process. Two threads racing through
+// a first computation both get the same objects (imports are cached by the interpreter), so the
+// loser's copy is simply dropped.
 PyObject* import_attribute(const char* module_name, const char* attribute) {
   Ref module = Ref::steal(PyImport_ImportModule(module_name));
   if (!module) return nullptr;

@@ -1,10 +1,11 @@
-// The bridge between core Decimals and Python: `decimal.Decimal` objects through per-thread identity
-// caches, and `BookLevel` records.
+// The bridge between core Decimals and Python: `decimal.Decimal` objects through per-thread
+// identity caches, and `BookLevel` records.
 //
-// Each thread has two caches, kept in its thread-state dictionary so that they are released with the
-// interpreter lock held when the thread ends: DECIMALS (exact 16-byte representation -> the Python
-// object made from it) and VALUES (identity of such an object -> its Decimal). They are filled and
-// emptied together; when DECIMALS holds 16384 entries, both are emptied before the next insertion.
+// Each thread has two caches, kept in its thread-state dictionary so that they are released with
+// the interpreter lock held when the thread ends: DECIMALS (exact 16-byte representation -> the
+// Python object made from it) and VALUES (identity of such an object -> its Decimal). They are
+// filled and emptied together; when DECIMALS holds 16384 entries, both are emptied before the next
+// insertion.
 //
 // Functions returning Ref give null with the Python error set; those returning std::optional give
 // nullopt with the error set.
