@@ -13,7 +13,8 @@ LevelList walk_levels(auto first, auto last, std::optional<size_t> depth) {
   const size_t total = static_cast<size_t>(std::distance(first, last));
   const size_t count = depth ? std::min(*depth, total) : total;
   out.reserve(count);
-  for (; first != last && out.size() < count; ++first) out.emplace_back(first->first, first->second);
+  for (; first != last && out.size() < count; ++first)
+    out.emplace_back(first->first, first->second);
   return out;
 }
 

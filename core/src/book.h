@@ -1,8 +1,9 @@
 // Book: the exact two-sided order book of one instrument.
 //
-// Each side maps a price to a size, ordered by numeric price (0.5 and 0.50 are one key; the key keeps
-// the representation it was first inserted with). The operations here keep sizes strictly positive;
-// the Python mapping faces may store other sizes, which these operations neither check nor repair.
+// Each side maps a price to a size, ordered by numeric price (0.5 and 0.50 are one key; the key
+// keeps the representation it was first inserted with). The operations here keep sizes strictly
+// positive; the Python mapping faces may store other sizes, which these operations neither check
+// nor repair.
 #pragma once
 
 #include <absl/container/btree_map.h>
@@ -25,7 +26,8 @@ using PriceMap = absl::btree_map<Decimal, Decimal, ValueLess>;
 using Level = std::pair<Decimal, Decimal>;  // (price, size)
 using LevelList = std::vector<Level>;
 
-// Inserts pairs in order; a later numerically equal price overwrites the size and keeps the first key.
+// Inserts pairs in order; a later numerically equal price overwrites the size and keeps the first
+// key.
 void insert_levels(PriceMap& map, std::span<const Level> pairs);
 
 // The map of the pairs whose size is above zero, built as `insert_levels` does.

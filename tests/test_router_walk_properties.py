@@ -1,0 +1,202 @@
+"""Merging and walking ladders, checked against a reference in Python's own decimal arithmetic.
+
+The reference runs in a 28-digit context that traps Inexact and Rounded: wherever it traps, the
+module must answer None; everywhere else it must give the same digits and exponents.
+"""
+
+import decimal
+from decimal import Decimal
+
+from hypothesis import given, settings
+from hypothesis import strategies as st
+from orvane._core import LocalBook, router_levels, router_view
+
+EXACT = decimal.Context(prec=28, traps=[decimal.Inexact, decimal.Rounded])
+ZERO = Decimal(0)
+ONE = Decimal(1)
+
+
+class NotExact(Exception):
+    pass
+
+
+def _checked(value):
+    # A Decimal holds at most 28 places: a longer exact result is no answer either.
+    if value.as_tuple().exponent < -28:
+        raise NotExact
+    return value
+
+
+def add(a, b):
+    try:
+        return _checked(EXACT.add(a, b))
+    except decimal.DecimalException:
+        raise NotExact from None
+
+
+def mul(a, b):
+    try:
+        return _checked(EXACT.multiply(a, b))
+    except decimal.DecimalException:
+        raise NotExact from None
+
+
+def ref_merge(members, fee, buy):
+    """Ladder rows (price, net, size, member) best net first, or None."""
+    ladder = []
+    try:
+        for member, (market_id, rows) in enumerate(members):
+            for price, size in rows:
+                unit_fee = fee(market_id, price, ONE)
+                f = Decimal(unit_fee) if unit_fee > 0 else ZERO
+                net = add(price, f if buy else f.copy_negate())
+                ladder.append((price, net, size, member))
+    except NotExact:
+        return None
+    # sorted() keeps equal keys in input order, in either direction.
+    return sorted(ladder, key=lambda level: (level[1], level[0]), reverse=not buy)
+
+
+def ref_walk(ladder, market_ids, buy, quantity, limit, excluded):
+    remaining = quantity
+    slots = {}  # member -> [quantity, cost, fee, worst], in first-filled order
+    try:
+        for price, net, size, member in ladder:
+            if remaining <= 0:
+                reason = ""
+                break
+            if market_ids[member] in excluded:
+                continue
+            if (net > limit) if buy else (net < limit):
+                reason = "worst_price"
+                break
+            take = min(size, remaining)  # on a tie, the level's own size and digits
+            slot = slots.setdefault(member, [ZERO, ZERO, ZERO, price])
+            slot[0] = add(slot[0], take)
+            slot[1] = add(slot[1], mul(net, take))
+            slot[2] = add(slot[2], mul(add(net, price.copy_negate()).copy_abs(), take))
+            if (price > slot[3]) if buy else (price < slot[3]):
+                slot[3] = price
+            remaining = add(remaining, take.copy_negate())
+        else:
+            reason = "liquidity" if remaining > 0 else ""
+    except NotExact:
+        return None
+    return (
+        [(market_ids[m], *slot) for m, slot in slots.items()],
+        remaining,
+        reason,
+    )
+
+
+def exact(value):
+    """Representation, not value: 0.5 and 0.50 differ, as do 0 and -0."""
+    if isinstance(value, Decimal):
+        return ("D", value.as_tuple())
+    if isinstance(value, (list, tuple)):
+        return tuple(exact(item) for item in value)
+    return value
+
+
+def _decimal(coefficient, exponent, negative):
+    return Decimal((int(negative), tuple(int(d) for d in str(coefficient)), exponent))
+
+
+# Every value is one a Decimal holds exactly (at most 28 places, a 96-bit mantissa), so any None
+# comes from the arithmetic and not from reading the arguments.
+prices = st.builds(_decimal, st.integers(0, 100), st.sampled_from([0, -1, -2, -3]), st.just(False))
+small = st.builds(_decimal, st.integers(0, 10**6), st.integers(-6, 0), st.booleans())
+wide = st.builds(_decimal, st.integers(0, 2**96 - 1), st.integers(-28, 0), st.booleans())
+numbers = st.one_of(prices, small, wide)
+fees = st.one_of(numbers, st.integers(-2, 2))
+ids = st.sampled_from(["a", "b", "c", "d"])
+members_strategy = st.lists(
+    st.tuples(ids, st.lists(st.tuples(numbers, numbers), max_size=4), fees), max_size=4
+)
+
+
+@settings(deadline=None)
+@given(
+    members=members_strategy,
+    buy=st.booleans(),
+    walk_buy=st.booleans(),
+    quantity=numbers,
+    limit=numbers,
+    excluded=st.lists(ids, max_size=2),
+)
+def test_walk_matches_exact_decimal_reference(members, buy, walk_buy, quantity, limit, excluded):
+    fee_of = {}
+    for market_id, _rows, fee in members:
+        fee_of.setdefault(market_id, fee)
+    row_prices = {id(price) for _id, rows, _fee in members for price, _size in rows}
+    calls = []
+
+    def fee(market_id, price, one):
+        calls.append(market_id)
+        assert id(price) in row_prices  # the row's own object, not a converted copy
+        assert isinstance(one, Decimal) and one == 1
+        return fee_of[market_id]
+
+    given_members = [(market_id, rows) for market_id, rows, _fee in members]
+    levels = router_levels(given_members, fee, buy)
+    market_ids = [market_id for market_id, _rows in given_members]
+    ladder = ref_merge(given_members, lambda m, p, one: fee_of[m], buy)
+    if ladder is None:
+        assert levels is None
+        return
+    assert levels is not None
+    assert len(levels) == len(ladder)
+    assert len(calls) == len(ladder)
+
+    got = levels.walk(walk_buy, quantity, limit, excluded)
+    want = ref_walk(ladder, market_ids, walk_buy, quantity, limit, set(excluded))
+    if want is None:
+        assert got is None
+        return
+    assert got is not None
+    slots = got[0]
+    assert isinstance(slots, list)
+    assert exact(got) == exact(want)
+    # Market ids come back as the very objects that were passed in.
+    for slot in slots:
+        assert any(slot[0] is market_id for market_id in market_ids)
+    # The ladder is immutable: a second walk gives the same answer.
+    assert exact(levels.walk(walk_buy, quantity, limit, excluded)) == exact(got)
+
+
+def ref_view(bids, asks, flip):
+    def side(pairs, descending):
+        levels = {}
+        for price, size in pairs:  # an equal price keeps the first key and the last size
+            levels[price] = size
+        return sorted(levels.items(), key=lambda level: level[0], reverse=descending)
+
+    book_bids = [(p, s) for p, s in side(bids, True) if s > 0]
+    book_asks = [(p, s) for p, s in side(asks, False) if s > 0]
+    if not flip:
+        return (tuple(book_asks), tuple(book_bids))
+    try:
+        return (
+            tuple((add(ONE, p.copy_negate()), s) for p, s in book_bids),
+            tuple((add(ONE, p.copy_negate()), s) for p, s in book_asks),
+        )
+    except NotExact:
+        return None
+
+
+level_pairs = st.lists(st.tuples(numbers, numbers), max_size=5)
+
+
+@settings(deadline=None)
+@given(bids=level_pairs, asks=level_pairs, flip=st.booleans())
+def test_view_matches_exact_decimal_reference(bids, asks, flip):
+    book = LocalBook()
+    book.bids = bids
+    book.asks = asks
+    got = router_view(book, flip)
+    want = ref_view(bids, asks, flip)
+    if want is None:
+        assert got is None
+    else:
+        assert isinstance(got, tuple)
+        assert exact(got) == exact(want)
