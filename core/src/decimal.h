@@ -21,12 +21,21 @@ __extension__ typedef unsigned __int128 u128;
 inline constexpr uint32_t kMaxScale = 28;
 inline constexpr u128 kMaxMantissa = (u128{1} << 96) - 1;
 
-// 10^n for n in 0..38 (all fit in 128 bits).
-constexpr u128 pow10(uint32_t n) {
+namespace decimal_detail {
+constexpr std::array<u128, 39> make_powers_of_ten() {
+  std::array<u128, 39> powers{};
   u128 value = 1;
-  for (uint32_t i = 0; i < n; ++i) value *= 10;
-  return value;
+  for (auto& power : powers) {
+    power = value;
+    value *= 10;
+  }
+  return powers;
 }
+inline constexpr std::array<u128, 39> kPowersOfTen = make_powers_of_ten();
+}  // namespace decimal_detail
+
+// 10^n for n in 0..38 (all fit in 128 bits).
+constexpr u128 pow10(uint32_t n) { return decimal_detail::kPowersOfTen[n]; }
 
 class Decimal {
  public:
@@ -97,6 +106,9 @@ class Decimal {
     const uint32_t sa = a.scale();
     const uint32_t sb = b.scale();
     if (sa == sb) return ma <=> mb;
+    // Mantissas below 2^96 times 10^k for k <= 9 stay below 2^127: scale the smaller side up.
+    if (sa < sb && sb - sa <= 9) return ma * pow10(sb - sa) <=> mb;
+    if (sb < sa && sa - sb <= 9) return ma <=> mb * pow10(sa - sb);
     if (sa < sb) {
       const u128 unit = pow10(sb - sa);
       const u128 whole = mb / unit;
