@@ -69,8 +69,10 @@ bool conversion_failed_quietly() {
   return true;
 }
 
+// The key itself is the exception's argument, even when it is a tuple or None.
 std::nullptr_t raise_key_error(PyObject* key) {
-  PyErr_SetObject(PyExc_KeyError, key);
+  Ref arguments = Ref::steal(PyTuple_Pack(1, key));
+  if (arguments) PyErr_SetObject(PyExc_KeyError, arguments.get());
   return nullptr;
 }
 
@@ -253,6 +255,11 @@ PyObject* pop(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject*
   return raise(PyExc_TypeError, concat("pop expected at most 2 arguments, got ", extra + 1));
 }
 
+Py_hash_t unhashable(PyObject*) {
+  raise(PyExc_TypeError, "unhashable type: 'BookSide'");
+  return -1;
+}
+
 PyObject* repr(PyObject* self) {
   Ref dict = copy_dict(self);
   if (!dict) return nullptr;
@@ -357,7 +364,7 @@ PyType_Slot slots[] = {
     {Py_tp_traverse, reinterpret_cast<void*>(traverse)},
     {Py_tp_clear, reinterpret_cast<void*>(clear)},
     {Py_tp_repr, reinterpret_cast<void*>(repr)},
-    {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
+    {Py_tp_hash, reinterpret_cast<void*>(unhashable)},
     {Py_tp_iter, reinterpret_cast<void*>(iterate)},
     {Py_tp_richcompare, reinterpret_cast<void*>(richcompare)},
     {Py_mp_length, reinterpret_cast<void*>(length)},

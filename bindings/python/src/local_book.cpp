@@ -99,14 +99,15 @@ PyObject* replace(PyObject* self_object, PyObject* const* args, Py_ssize_t nargs
                   PyObject* kwnames) {
   Arguments<2> a;
   if (!a.bind(kReplaceParameters, args, nargs, kwnames)) return nullptr;
-  LocalBookObject* self = self_of(self_object);
-  auto guard = exclusive(self);
-  if (!guard) return nullptr;
-  // Both inputs are read completely before anything changes.
+  // Both inputs are read completely before the book is taken: reading them may iterate a view of
+  // this very book, which must fail as an ordinary TypeError, not as a borrow conflict.
   auto bids = pairs(a[0]);
   if (!bids) return nullptr;
   auto asks = pairs(a[1]);
   if (!asks) return nullptr;
+  LocalBookObject* self = self_of(self_object);
+  auto guard = exclusive(self);
+  if (!guard) return nullptr;
   self->book.replace(*bids, *asks);
   Py_RETURN_NONE;
 }
@@ -186,11 +187,12 @@ int no_deleter() {
 
 int set_side(PyObject* self_object, PyObject* value, void* closure) {
   if (value == nullptr) return no_deleter();
+  // Read before the book is taken, as in `replace`.
+  auto levels = mapping_levels(value);
+  if (!levels) return -1;
   LocalBookObject* self = self_of(self_object);
   auto guard = exclusive(self);
   if (!guard) return -1;
-  auto levels = mapping_levels(value);
-  if (!levels) return -1;
   // The old levels go after the access is released: they hold no Python objects, but keep the rule.
   PriceMap old = std::exchange(self->book.side(closure == nullptr ? Side::Bid : Side::Ask),
                                std::move(*levels));

@@ -1,0 +1,27 @@
+"""Shared fixtures; hypothesis profiles "dev" (default) and "ci" (more examples, when CI is set)."""
+
+import os
+
+import pytest
+from hypothesis import settings
+
+settings.register_profile("dev", max_examples=40, deadline=None)
+settings.register_profile("ci", max_examples=400, deadline=None)
+settings.load_profile("ci" if os.environ.get("CI") else "dev")
+
+
+@pytest.fixture
+def snapshot():
+    """Everything observable of a book, as plain comparable values."""
+
+    def take(book):
+        bids, asks = book.levels()
+        return (
+            [(str(level.price), str(level.size)) for level in bids],
+            [(str(level.price), str(level.size)) for level in asks],
+            book.ready,
+            book.sequence,
+            book.timestamp,
+        )
+
+    return take

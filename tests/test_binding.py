@@ -1,0 +1,164 @@
+"""How calls bind their arguments and report conversion failures; how the module presents itself."""
+
+import importlib
+import inspect
+import sys
+
+import orvane
+import pytest
+from orvane import _core
+from orvane._core import BookSide, LocalBook
+
+# Everything the module may register, in the order it registers it.
+REGISTRATION_ORDER = [
+    "LocalBook", "BookSide", "KalshiBookMessage", "kalshi_book_message", "polymarket_market",
+    "OpinionDepthChange", "Secp256k1Signer", "RouterLevels", "router_view", "router_levels",
+    "polymarket_order_hash", "opinion_depth", "polymarket_us_market_data",
+]  # fmt: skip
+
+
+def test_version_and_registration_order():
+    assert _core.__version__ == "0.1.0" and type(_core.__version__) is str
+    names = [name for name in vars(_core) if not name.startswith("__")]
+    assert names[:2] == ["LocalBook", "BookSide"]
+    assert names == [name for name in REGISTRATION_ORDER if name in names]
+    assert list(vars(_core))[-1] == "__version__"
+    for cls in (LocalBook, BookSide):
+        assert (cls.__module__, cls.__qualname__) == ("orvane._core", cls.__name__)
+
+
+def test_reimport_keeps_class_objects():
+    book = LocalBook()
+    assert importlib.reload(_core) is _core
+    assert (_core.LocalBook, _core.BookSide) == (LocalBook, BookSide)
+    saved = sys.modules.pop("orvane._core")
+    try:
+        fresh = importlib.import_module("orvane._core")
+        assert fresh is not saved
+        assert fresh.LocalBook is LocalBook and fresh.BookSide is BookSide
+        assert isinstance(book, fresh.LocalBook)
+    finally:
+        sys.modules["orvane._core"] = orvane._core = saved
+
+
+# (method, args, kwargs, message after the display name); methods LocalBook lacks are BookSide's.
+BINDING_FAILURES = [
+    ("add", ("bid", 1), {}, "missing 1 required positional argument: 'delta'"),
+    ("add", (), {}, "missing 3 required positional arguments: 'side', 'price' and 'delta'"),
+    ("set", (), {"price": 1}, "missing 2 required positional arguments: 'side' and 'size'"),
+    ("replace", ([],), {}, "missing 1 required positional argument: 'asks'"),
+    ("add", ("bid", 1, 2, 3), {}, "takes 3 positional arguments but 4 were given"),
+    ("add", ("bid", 1, 2), {"side": "a"}, "got multiple values for argument 'side'"),
+    ("set", ("bid", 1, 2), {"delta": 1}, "got an unexpected keyword argument 'delta'"),
+    ("levels", (1, 2), {}, "takes from 0 to 1 positional arguments but 2 were given"),
+    ("mirrored", (1, 2, 3), {}, "takes from 0 to 1 positional arguments but 3 were given"),
+    ("invalidate", (1,), {}, "takes 0 positional arguments but 1 was given"),
+    ("get", (), {}, "missing 1 required positional argument: 'price'"),
+    ("get", (1, 2, 3), {}, "takes from 1 to 2 positional arguments but 3 were given"),
+    ("get", (1,), {"price": 1}, "got multiple values for argument 'price'"),
+    ("pop", (), {}, "missing 1 required positional argument: 'price'"),
+    # The star parameter collects positional extras only.
+    ("pop", (1,), {"default": 2}, "got an unexpected keyword argument 'default'"),
+    ("keys", (1, 2), {}, "takes 0 positional arguments but 2 were given"),
+    ("copy", (), {"deep": True}, "got an unexpected keyword argument 'deep'"),
+]
+
+
+@pytest.mark.parametrize(("name", "args", "kwargs", "message"), BINDING_FAILURES)
+def test_binding_failures(name, args, kwargs, message, snapshot):
+    book = LocalBook()
+    book.replace([("1", 1)], [("0.6", 2)])
+    before = snapshot(book)
+    target = book if hasattr(LocalBook, name) else book.bids
+    with pytest.raises(TypeError) as info:
+        getattr(target, name)(*args, **kwargs)
+    assert str(info.value) == f"{type(target).__name__}.{name}() {message}"
+    assert snapshot(book) == before
+
+
+def test_keyword_arguments_bind():
+    book = LocalBook()
+    assert book.add(delta=2, price="0.5", side="bid") == book.set(side="ask", size=2, price=1)
+    book.replace(asks=[], bids=[(1, 1)])
+    assert book.levels(depth=0) == ((), ()) and book.mirrored(face_value=2).asks == {1: 1}
+    assert book.bids.get(price=1) == 1 and book.bids.get(2, default=5) == 5
+
+
+PARSE = "Failed to parse"
+NOT_BOOL = "is not an instance of 'bool'"
+
+CONVERSION_FAILURES = [
+    (lambda b: b.set("bid", "abc", 1), ValueError, PARSE, "price"),
+    (lambda b: b.set("bid", 1, "1 0"), ValueError, PARSE, "size"),
+    (lambda b: b.add("bid", 1, "nan"), ValueError, PARSE, "delta"),
+    (lambda b: b.add(5, 1, 1), TypeError, "'int' object is not an instance of 'str'", "side"),
+    (lambda b: b.set(None, 1, 1), TypeError, "'None' is not an instance of 'str'", "side"),
+    (lambda b: b.levels(-1), OverflowError, None, "depth"),
+    (lambda b: b.levels(1.0), TypeError, None, "depth"),
+    (lambda b: b.mirrored("x"), ValueError, PARSE, "face_value"),
+    (lambda b: setattr(b, "ready", 1), TypeError, f"'int' object {NOT_BOOL}", "value"),
+    (lambda b: setattr(b, "ready", None), TypeError, f"'None' {NOT_BOOL}", "value"),
+    (lambda b: b.bids.__setitem__("abc", 1), ValueError, PARSE, "price"),
+    (lambda b: b.bids.__setitem__(1, ""), ValueError, PARSE, "size"),
+]  # fmt: skip
+
+
+@pytest.mark.parametrize(("call", "kind", "message", "parameter"), CONVERSION_FAILURES)
+def test_conversion_failures_carry_a_note(call, kind, message, parameter, snapshot):
+    book = LocalBook()
+    book.replace([("0.5", 1)], [("0.6", 2)])
+    book.sequence = 7
+    before = snapshot(book)
+    with pytest.raises(kind) as info:
+        call(book)
+    assert message is None or str(info.value) == message
+    assert info.value.__notes__ == [f"while processing '{parameter}'"]
+    assert snapshot(book) == before
+    book.invalidate()  # no access was left behind
+
+
+LOCAL_BOOK_DOC = (
+    "One side of a market's book: price -> size on each side, plus readiness.\n\n"
+    "`ready` is false until a snapshot has been applied and becomes false again\n"
+    "when the stream loses confidence in it (a gap, a reconnect); a book that\n"
+    "is not ready ignores deltas rather than applying them to a stale base."
+)
+BOOK_SIDE_DOC = (
+    "One side of a `LocalBook`, behaving as the `dict` the pure-Python book\n"
+    "keeps there: `book.bids[price]`, `price in book.bids`, `.get`, `.items()`,\n"
+    "`len(...)`, equality with a plain dict. It is a live view: it reads and\n"
+    "writes the book it came from. Keys iterate in ascending price order."
+)
+LEVELS_DOC = "Bids best first (descending), asks best first (ascending)."
+MIRRORED_DOC = "The other side's view: bids become asks at `1 - p`."
+
+SIGNATURES = [
+    (LocalBook, "()", LOCAL_BOOK_DOC),
+    (BookSide, None, BOOK_SIDE_DOC),
+    (LocalBook.add, "($self, side, price, delta)", None),
+    (LocalBook.set, "($self, side, price, size)", None),
+    (LocalBook.replace, "($self, bids, asks)", None),
+    (LocalBook.levels, "($self, depth=None)", LEVELS_DOC),
+    (LocalBook.mirrored, "($self, face_value=...)", MIRRORED_DOC),
+    (LocalBook.invalidate, "($self)", None),
+    (BookSide.keys, "($self)", None),
+    (BookSide.values, "($self)", None),
+    (BookSide.items, "($self)", None),
+    (BookSide.get, "($self, price, default=None)", None),
+    (BookSide.pop, "($self, price, *default)", None),
+    (BookSide.copy, "($self)", "A plain `dict` copy of these levels."),
+    (LocalBook.bids, None, "The bid levels, as a live price -> size mapping."),
+    (LocalBook.asks, None, "The ask levels, as a live price -> size mapping."),
+    *((getattr(LocalBook, name), None, None) for name in ("sequence", "timestamp", "ready")),
+    (LocalBook.best_bid, None, None),
+    (LocalBook.best_ask, None, None),
+]
+
+
+@pytest.mark.parametrize(("target", "signature", "doc"), SIGNATURES)
+def test_text_signatures_and_docstrings(target, signature, doc):
+    assert getattr(target, "__text_signature__", None) == signature
+    assert target.__doc__ == doc
+    if signature is not None:
+        expected = signature.replace("$self", "self, /").replace("...", "Ellipsis")
+        assert str(inspect.signature(target)) == expected

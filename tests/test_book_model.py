@@ -1,0 +1,149 @@
+"""LocalBook and its views against a model of two plain dicts keyed by decimal.Decimal.
+
+Decimal keys that are numerically equal hash alike, so a dict keeps the first key written just as
+the book does: 0.5 then 0.50 leaves one level whose key prints as 0.5.
+"""
+
+from decimal import Decimal
+
+from hypothesis import settings
+from hypothesis import strategies as st
+from hypothesis.stateful import RuleBasedStateMachine, invariant, precondition, rule
+from orvane._core import LocalBook
+
+PRICES = ["0.5", "0.50", "0.1", "0.10", "0.45", "0.9", "1", "0.333"]
+SIZES = ["0", "0.00", "-3", "1", "2.5", "2.50", "10", "10.0"]
+
+
+def given_as(texts):
+    # The same value as text, as a Decimal, or as a float (which converts from its shortest text).
+    return st.sampled_from(texts).flatmap(
+        lambda t: st.sampled_from([t, Decimal(t), float(t)]),
+    )
+
+
+def key(value):
+    return Decimal(str(value))
+
+
+sides = st.sampled_from(["bid", "ask"])
+prices = given_as(PRICES)
+sizes = given_as(SIZES)
+level_pairs = st.lists(st.tuples(prices, sizes), max_size=6)
+
+
+def text(levels):
+    return [(str(p), str(s)) for p, s in levels]
+
+
+class BookModel(RuleBasedStateMachine):
+    def __init__(self):
+        super().__init__()
+        self.book = LocalBook()
+        self.model = {"bid": {}, "ask": {}}
+        self.ready = False
+
+    def view(self, side):
+        return self.book.bids if side == "bid" else self.book.asks
+
+    def store(self, side, price, size):
+        levels = self.model[side]
+        if size <= 0:
+            levels.pop(price, None)
+            return Decimal(0)
+        levels[price] = size
+        return size
+
+    @rule(side=sides, price=prices, size=sizes)
+    def set(self, side, price, size):
+        expected = self.store(side, key(price), key(size))
+        assert str(self.book.set(side, price, size)) == str(expected)
+
+    @rule(side=sides, price=prices, delta=sizes)
+    def add(self, side, price, delta):
+        current = self.model[side].get(key(price), Decimal(0))
+        expected = self.store(side, key(price), current + key(delta))
+        assert str(self.book.add(side, price, delta)) == str(expected)
+
+    @rule(bids=level_pairs, asks=level_pairs)
+    def replace(self, bids, asks):
+        self.book.replace(bids, iter(asks))
+        for side, pairs in (("bid", bids), ("ask", asks)):
+            self.model[side] = {}
+            for price, size in pairs:
+                if key(size) > 0:
+                    self.model[side][key(price)] = key(size)
+        self.ready = True
+
+    @rule(side=sides, pairs=level_pairs, as_dict=st.booleans())
+    def assign(self, side, pairs, as_dict):
+        value = dict(pairs) if as_dict else pairs
+        setattr(self.book, "bids" if side == "bid" else "asks", value)
+        self.model[side] = {}
+        for price, size in value.items() if as_dict else value:
+            self.model[side][key(price)] = key(size)
+
+    @rule(side=sides, price=prices, size=sizes)
+    def set_item(self, side, price, size):
+        self.view(side)[price] = size
+        self.model[side][key(price)] = key(size)
+
+    @rule(side=sides, price=prices)
+    def delete(self, side, price):
+        present = key(price) in self.model[side]
+        try:
+            del self.view(side)[price]
+        except KeyError as error:
+            assert not present and error.args == (price,)
+        else:
+            assert present
+            del self.model[side][key(price)]
+
+    @rule(side=sides, price=prices)
+    def pop(self, side, price):
+        got = self.view(side).pop(price, "absent")
+        assert str(got) == str(self.model[side].pop(key(price), "absent"))
+
+    @rule(ready=st.booleans())
+    def set_ready(self, ready):
+        self.book.ready = ready
+        self.ready = ready
+
+    @precondition(lambda self: self.ready)
+    @rule()
+    def invalidate(self):
+        self.book.invalidate()
+        self.ready = False
+
+    @rule(depth=st.none() | st.integers(0, 4))
+    def levels(self, depth):
+        bids, asks = self.book.levels(depth)
+        expected_bids = sorted(self.model["bid"].items(), reverse=True)[:depth]
+        expected_asks = sorted(self.model["ask"].items())[:depth]
+        assert text((r.price, r.size) for r in bids) == text(expected_bids)
+        assert text((r.price, r.size) for r in asks) == text(expected_asks)
+
+    @rule(face=st.sampled_from([None, "1", "0.5", "100"]))
+    def mirrored(self, face):
+        other = self.book.mirrored() if face is None else self.book.mirrored(face)
+        one = Decimal(face or 1)
+        for view, source in ((other.bids, self.model["ask"]), (other.asks, self.model["bid"])):
+            assert text(view.items()) == text(sorted((one - p, s) for p, s in source.items()))
+        assert other.ready is self.ready
+
+    @invariant()
+    def matches_model(self):
+        for side in ("bid", "ask"):
+            view, levels = self.view(side), self.model[side]
+            assert len(view) == len(levels) and view == levels
+            assert text(view.items()) == text(sorted(levels.items()))
+            assert text(view.copy().items()) == text(sorted(levels.items()))
+        best_bid = max(self.model["bid"], default=None)
+        best_ask = min(self.model["ask"], default=None)
+        assert str(self.book.best_bid) == str(best_bid)
+        assert str(self.book.best_ask) == str(best_ask)
+        assert self.book.ready is self.ready
+
+
+TestBookModel = BookModel.TestCase
+TestBookModel.settings = settings(stateful_step_count=30)
