@@ -19,7 +19,38 @@ PyObject* mapping_class() {
   return cls;
 }
 
+bool is_numpy_bool(PyObject* value) {
+  Ref module = Ref::steal(
+      PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(value)), "__module__"));
+  if (!module) {
+    PyErr_Clear();
+    return false;
+  }
+  if (!PyUnicode_Check(module.get()) ||
+      PyUnicode_CompareWithASCIIString(module.get(), "numpy") != 0) {
+    return false;
+  }
+  Ref name = Ref::steal(PyType_GetName(Py_TYPE(value)));
+  if (!name) {
+    PyErr_Clear();
+    return false;
+  }
+  return PyUnicode_CompareWithASCIIString(name.get(), "bool_") == 0 ||
+         PyUnicode_CompareWithASCIIString(name.get(), "bool") == 0;
+}
+
 }  // namespace
+
+std::optional<bool> read_bool(PyObject* value) {
+  if (PyBool_Check(value)) return value == Py_True;
+  if (!is_numpy_bool(value)) {
+    raise_not_instance(value, "bool");
+    return std::nullopt;
+  }
+  const int truth = PyObject_IsTrue(value);
+  if (truth < 0) return std::nullopt;
+  return truth != 0;
+}
 
 int is_mapping(PyObject* object) {
   if (PyDict_Check(object)) return 1;

@@ -236,46 +236,17 @@ PyObject* get_ready(PyObject* self_object, void*) {
   return PyBool_FromLong(self->book.ready);
 }
 
-// numpy's bool scalar is accepted as a bool without importing numpy: its type is named bool_ (or
-// bool, from numpy 2) in the module numpy.
-bool is_numpy_bool(PyObject* value) {
-  Ref module =
-      Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(value)), "__module__"));
-  if (!module) {
-    PyErr_Clear();
-    return false;
-  }
-  if (!PyUnicode_Check(module.get()) ||
-      PyUnicode_CompareWithASCIIString(module.get(), "numpy") != 0) {
-    return false;
-  }
-  Ref name = Ref::steal(PyType_GetName(Py_TYPE(value)));
-  if (!name) {
-    PyErr_Clear();
-    return false;
-  }
-  return PyUnicode_CompareWithASCIIString(name.get(), "bool_") == 0 ||
-         PyUnicode_CompareWithASCIIString(name.get(), "bool") == 0;
-}
-
 int set_ready(PyObject* self_object, PyObject* value, void*) {
   if (value == nullptr) return no_deleter();
   LocalBookObject* self = self_of(self_object);
   auto guard = exclusive(self);
   if (!guard) return -1;
-  int truth = -1;
-  if (PyBool_Check(value)) {
-    truth = value == Py_True;
-  } else if (is_numpy_bool(value)) {
-    truth = PyObject_IsTrue(value);
-  } else {
-    raise_not_instance(value, "bool");
-  }
-  if (truth < 0) {
+  const std::optional<bool> ready = read_bool(value);
+  if (!ready) {
     add_processing_note("value");
     return -1;
   }
-  self->book.ready = truth != 0;
+  self->book.ready = *ready;
   return 0;
 }
 

@@ -1,0 +1,484 @@
+"""Secp256k1Signer, polymarket_order_hash and the order-signing methods, checked against eth-account."""
+
+import copy
+import inspect
+import pickle
+import sys
+
+import pytest
+from eth_account import Account
+from eth_account.messages import _hash_eip191_message, encode_typed_data
+from eth_utils import to_checksum_address
+from hypothesis import given
+from hypothesis import strategies as st
+from orvane._core import Secp256k1Signer, polymarket_order_hash
+
+N = 0xFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFEBAAEDCE6AF48A03BBFD25E8CD0364141
+KEY = "0x4c0883a69102937d6231471b5dbb6204fe5129617082792ae468d01a3f362318"
+ADDRESS = Account.from_key(KEY).address
+SIGNER = Secp256k1Signer(KEY)
+EXCHANGE = "0xE111180000d2663C0091e4f400237545B87B996B"
+NEG_RISK_EXCHANGE = "0xe2222d279d744050d28e00520010520000310F59"
+
+DOMAIN_TYPE = [
+    {"name": "name", "type": "string"},
+    {"name": "version", "type": "string"},
+    {"name": "chainId", "type": "uint256"},
+    {"name": "verifyingContract", "type": "address"},
+]
+# (parameter, EIP-712 field, EIP-712 type), in the order of each Order type string.
+POLYMARKET_FIELDS = [
+    ("salt", "salt", "uint256"), ("maker", "maker", "address"), ("signer", "signer", "address"),
+    ("token_id", "tokenId", "uint256"), ("maker_amount", "makerAmount", "uint256"),
+    ("taker_amount", "takerAmount", "uint256"), ("side", "side", "uint8"),
+    ("signature_type", "signatureType", "uint8"), ("timestamp", "timestamp", "uint256"),
+    ("metadata", "metadata", "bytes32"), ("builder", "builder", "bytes32"),
+]  # fmt: skip
+OPINION_FIELDS = [
+    ("salt", "salt", "uint256"), ("maker", "maker", "address"), ("signer", "signer", "address"),
+    ("taker", "taker", "address"), ("token_id", "tokenId", "uint256"),
+    ("maker_amount", "makerAmount", "uint256"), ("taker_amount", "takerAmount", "uint256"),
+    ("expiration", "expiration", "uint256"), ("nonce", "nonce", "uint256"),
+    ("fee_rate_bps", "feeRateBps", "uint256"), ("side", "side", "uint8"),
+    ("signature_type", "signatureType", "uint8"),
+]  # fmt: skip
+WRAPPER_FIELDS = [
+    (None, "contents", "Order"), (None, "name", "string"), (None, "version", "string"),
+    (None, "chainId", "uint256"), (None, "verifyingContract", "address"), (None, "salt", "bytes32"),
+]  # fmt: skip
+
+
+def members(fields):
+    return [{"name": name, "type": kind} for _, name, kind in fields]
+
+
+def typed(fields, **extra):
+    return {"EIP712Domain": DOMAIN_TYPE, "Order": members(fields)} | extra
+
+
+def message(fields, order):
+    """The order (keyed by parameter) keyed by EIP-712 field, for eth-account."""
+    return {name: order[parameter] for parameter, name, _ in fields}
+
+
+def eip712(types, primary, domain, message):
+    """eth-account's SignableMessage (header = domain separator, body = struct hash) and digest."""
+    full = {"types": types, "primaryType": primary, "domain": domain, "message": message}
+    signable = encode_typed_data(full_message=full)
+    return signable, _hash_eip191_message(signable)
+
+
+uint256 = st.integers(0, 2**256 - 1)
+addresses = st.binary(min_size=20, max_size=20).map(to_checksum_address)
+byte = st.integers(0, 255)
+keys = st.integers(1, N - 1).map(lambda k: f"{k:064x}")
+
+# Orders as values (ints, checksummed addresses), keyed by parameter name.
+polymarket_orders = st.fixed_dictionaries({
+    "salt": uint256, "maker": addresses, "signer": addresses, "token_id": uint256,
+    "maker_amount": uint256, "taker_amount": uint256, "side": byte, "signature_type": byte,
+    "timestamp": uint256, "metadata": uint256, "builder": st.integers(0, 2**16),
+})  # fmt: skip
+
+
+def texts(order):
+    """The module's arguments: every field as text except the two small integers."""
+    return {k: v if k in ("side", "signature_type") else str(v) for k, v in order.items()}
+
+
+def polymarket_arguments(order, neg_risk):
+    # Short hex is right-aligned, like a number; the prefix is optional.
+    hexes = {"metadata": f"0x{order['metadata']:x}", "builder": f"{order['builder']:x}"}
+    return texts(order) | hexes | {"neg_risk": neg_risk}
+
+
+def polymarket_message(order):
+    return message(POLYMARKET_FIELDS, order) | {
+        "metadata": order["metadata"].to_bytes(32, "big"),
+        "builder": order["builder"].to_bytes(32, "big"),
+    }
+
+
+def polymarket_domain(neg_risk):
+    contract = NEG_RISK_EXCHANGE if neg_risk else EXCHANGE
+    return {
+        "name": "Polymarket CTF Exchange",
+        "version": "2",
+        "chainId": 137,
+        "verifyingContract": contract,
+    }
+
+
+@given(keys)
+def test_address_and_repr_match_eth_account(key):
+    signer = Secp256k1Signer(key)
+    assert signer.address == Account.from_key(key).address
+    assert repr(signer) == f"Secp256k1Signer(address={signer.address})"
+    assert key not in repr(signer)
+
+
+@given(keys, st.binary(min_size=32, max_size=32))
+def test_sign_digest_matches_eth_account(key, digest):
+    signature = Secp256k1Signer(key).sign_digest(digest)
+    assert type(signature) is bytes and signature == Account._sign_hash(digest, key).signature
+    assert signature[64] in (27, 28) and int.from_bytes(signature[32:64], "big") <= N // 2
+
+
+@pytest.mark.parametrize(
+    "text",
+    [KEY[2:], f"  {KEY}\n", "0x" + KEY[2:].upper(), "0x" + KEY, "\u00a0" + KEY + "\u2003"],
+)
+def test_key_text_forms(text):
+    assert Secp256k1Signer(text).address == ADDRESS
+
+
+def test_short_keys_are_big_endian_numbers():
+    key = "00" + "ab" * 31
+    assert Secp256k1Signer(key[2:]).address == Secp256k1Signer(key).address  # 31 bytes
+    assert Secp256k1Signer("0" * 16 + "ab" * 24).address == Secp256k1Signer("ab" * 24).address
+    assert Secp256k1Signer(f"{N - 1:064x}").address == Account.from_key(N - 1).address
+
+
+@pytest.mark.parametrize(
+    "text, message",
+    [
+        ("0X" + KEY[2:], "not a hex private key"),
+        (KEY[:-1], "not a hex private key"),  # 63 digits
+        (KEY[:-1] + "g", "not a hex private key"),
+        (KEY[:40] + "\ud800" + KEY[41:], "not a hex private key"),  # not even UTF-8
+        ("", "not a valid secp256k1 private key"),
+        ("0x", "not a valid secp256k1 private key"),
+        ("ab" * 23, "not a valid secp256k1 private key"),
+        ("ab" * 33, "not a valid secp256k1 private key"),
+        ("00" * 32, "not a valid secp256k1 private key"),
+        (f"{N:064x}", "not a valid secp256k1 private key"),
+        (f"{N + 1:064x}", "not a valid secp256k1 private key"),
+    ],
+)
+def test_bad_keys_raise_without_showing_the_key(text, message):
+    with pytest.raises(ValueError) as caught:
+        Secp256k1Signer(text)
+    error = caught.value
+    assert error.args == (message,) and not hasattr(error, "__notes__")
+    assert error.__cause__ is None and error.__context__ is None
+
+
+@pytest.mark.parametrize(
+    "value, message",
+    [
+        (123, "'int' object is not an instance of 'str'"),
+        (b"ab" * 32, "'bytes' object is not an instance of 'str'"),
+        (None, "'None' is not an instance of 'str'"),
+    ],
+)
+def test_key_must_be_str(value, message):
+    with pytest.raises(TypeError) as caught:
+        Secp256k1Signer(value)
+    assert str(caught.value) == message
+    assert caught.value.__notes__ == ["while processing 'private_key'"]
+
+
+def test_constructor_binding_and_docs():
+    assert Secp256k1Signer(private_key=KEY).address == ADDRESS
+    with pytest.raises(
+        TypeError,
+        match=r"^Secp256k1Signer.__new__\(\) missing 1 required positional argument: 'private_key'$",
+    ):
+        Secp256k1Signer()
+    with pytest.raises(TypeError, match=r"got multiple values for argument 'private_key'$"):
+        Secp256k1Signer(KEY, private_key=KEY)
+    assert Secp256k1Signer.__doc__.startswith(
+        "A secp256k1 private key that signs digests and venue orders"
+    )
+    assert str(inspect.signature(Secp256k1Signer)) == "(private_key)"
+    assert Secp256k1Signer.address.__doc__ == "The key's address, checksummed."
+    assert (
+        SIGNER.sign_digest.__doc__
+        == "`r || s || v` over a 32-byte digest, as `Account._sign_hash` gives it."
+    )
+    assert Secp256k1Signer.__module__ == "orvane._core"
+
+
+def test_sign_digest_arguments():
+    class Digest(bytes):
+        pass
+
+    assert SIGNER.sign_digest(Digest(b"\7" * 32)) == SIGNER.sign_digest(digest=b"\7" * 32)
+    for size in (0, 31, 33):
+        with pytest.raises(ValueError) as caught:
+            SIGNER.sign_digest(b"\0" * size)
+        assert caught.value.args == (f"a digest is 32 bytes, got {size}",)
+    for value, name in (
+        (bytearray(32), "bytearray"),
+        (memoryview(bytes(32)), "memoryview"),
+        ("0" * 32, "str"),
+    ):
+        with pytest.raises(TypeError) as caught:
+            SIGNER.sign_digest(value)
+        assert str(caught.value) == f"'{name}' object is not an instance of 'bytes'"
+        assert caught.value.__notes__ == ["while processing 'digest'"]
+
+
+def test_signer_is_immutable_and_not_copyable():
+    with pytest.raises(AttributeError):
+        SIGNER.address = "0x" + "00" * 20
+    with pytest.raises(AttributeError):
+        del SIGNER.address
+    with pytest.raises(AttributeError):
+        SIGNER.key = 1
+    with pytest.raises(TypeError):
+        Secp256k1Signer.__repr__ = lambda self: "patched"
+    with pytest.raises(TypeError):
+        type("Sub", (Secp256k1Signer,), {})
+    for clone in (pickle.dumps, copy.copy, copy.deepcopy):
+        with pytest.raises(TypeError):
+            clone(SIGNER)
+    assert not hasattr(SIGNER, "__dict__")
+
+
+def test_dropped_signers_release_their_type():
+    before = sys.getrefcount(Secp256k1Signer)
+    signers = [Secp256k1Signer(KEY) for _ in range(100)]
+    assert sys.getrefcount(Secp256k1Signer) == before + 100
+    del signers
+    assert sys.getrefcount(Secp256k1Signer) == before
+
+
+@given(polymarket_orders, st.booleans())
+def test_polymarket_order_hash_matches_eth_account(order, neg_risk):
+    _, digest = eip712(
+        typed(POLYMARKET_FIELDS), "Order", polymarket_domain(neg_risk), polymarket_message(order)
+    )
+    assert polymarket_order_hash(**polymarket_arguments(order, neg_risk)) == "0x" + digest.hex()
+
+
+@given(polymarket_orders, st.booleans(), st.sampled_from([0, 1, 2, 3, 4]))
+def test_polymarket_sign_order_matches_eth_account(order, neg_risk, signature_type):
+    order = order | {"signature_type": signature_type}
+    arguments = polymarket_arguments(order, neg_risk)
+    domain = polymarket_domain(neg_risk)
+    plain, plain_digest = eip712(
+        typed(POLYMARKET_FIELDS), "Order", domain, polymarket_message(order)
+    )
+    signature = bytes.fromhex(SIGNER.polymarket_sign_order(**arguments)[2:])
+    assert polymarket_order_hash(**arguments) == "0x" + plain_digest.hex()  # for type 3 too
+    if signature_type != 3:
+        assert signature == Account._sign_hash(plain_digest, KEY).signature
+        return
+    # A deposit wallet signs the ERC-7739 wrapper whose contents are the order.
+    wrapper = {
+        "contents": polymarket_message(order), "name": "DepositWallet", "version": "1",
+        "chainId": 137, "verifyingContract": order["signer"], "salt": bytes(32),
+    }  # fmt: skip
+    types = typed(POLYMARKET_FIELDS, TypedDataSign=members(WRAPPER_FIELDS))
+    _, wallet_digest = eip712(types, "TypedDataSign", domain, wrapper)
+    order_type = (
+        "Order(uint256 salt,address maker,address signer,uint256 tokenId,uint256 makerAmount,"
+        "uint256 takerAmount,uint8 side,uint8 signatureType,uint256 timestamp,bytes32 metadata,"
+        "bytes32 builder)"
+    )
+    assert len(signature) == 317 and wallet_digest != plain_digest
+    assert signature[:65] == Account._sign_hash(wallet_digest, KEY).signature
+    assert signature[65:97] == plain.header and signature[97:129] == plain.body
+    assert signature[129:315] == order_type.encode() and signature[315:] == b"\x00\xba"
+
+
+ORDER = {
+    "salt": "12345", "maker": ADDRESS, "signer": ADDRESS, "token_id": "7" * 70,
+    "maker_amount": "1000000", "taker_amount": "2000000", "side": 0, "signature_type": 0,
+    "timestamp": "1700000000", "metadata": "0x", "builder": "0x01",
+}  # fmt: skip
+
+
+def test_polymarket_address_case_and_alignment():
+    digest = polymarket_order_hash(**ORDER, neg_risk=False)
+    assert polymarket_order_hash(**ORDER | {"maker": ADDRESS.lower()}, neg_risk=False) == digest
+    assert (
+        polymarket_order_hash(**ORDER | {"maker": "0x" + ADDRESS[2:].upper()}, neg_risk=False)
+        == digest
+    )
+    assert polymarket_order_hash(**ORDER | {"salt": " 0012345\n"}, neg_risk=False) == digest
+    assert polymarket_order_hash(**ORDER | {"builder": "1"}, neg_risk=False) == digest
+    assert polymarket_order_hash(**ORDER, neg_risk=True) != digest
+    wallet = SIGNER.polymarket_sign_order(**ORDER | {"signature_type": 3}, neg_risk=False)
+    flipped = SIGNER.polymarket_sign_order(**ORDER | {"signature_type": 3}, neg_risk=True)
+    assert len(wallet) == 636 and wallet.endswith("00ba") and wallet == wallet.lower()
+    assert wallet[132:196] != flipped[132:196] and wallet[196:260] == flipped[196:260]
+
+
+OPINION_EXCHANGE = "0x5f45344126d6488025b0b84a3a8189f2487a7246"
+opinion_orders = st.fixed_dictionaries({
+    "salt": uint256, "maker": addresses, "signer": addresses, "taker": addresses, "token_id": uint256,
+    "maker_amount": uint256, "taker_amount": uint256, "expiration": uint256, "nonce": uint256,
+    "fee_rate_bps": uint256, "side": byte, "signature_type": byte, "exchange": addresses,
+})  # fmt: skip
+
+
+@given(opinion_orders, keys)
+def test_opinion_sign_order_matches_eth_account(order, key):
+    domain = {
+        "name": "OPINION CTF Exchange",
+        "version": "1",
+        "chainId": 56,
+        "verifyingContract": order["exchange"],
+    }
+    _, digest = eip712(typed(OPINION_FIELDS), "Order", domain, message(OPINION_FIELDS, order))
+    # Opinion addresses are read in any case, with or without the prefix.
+    arguments = texts(order) | {
+        "maker": order["maker"][2:].upper(),
+        "taker": order["taker"].lower(),
+    }
+    signature = bytes.fromhex(Secp256k1Signer(key).opinion_sign_order(**arguments)[2:])
+    assert signature == Account._sign_hash(digest, key).signature
+    assert Account._recover_hash(digest, signature=signature) == Account.from_key(key).address
+
+
+OPINION = {
+    "salt": "1", "maker": ADDRESS, "signer": ADDRESS, "taker": "0x" + "0" * 40, "token_id": "2",
+    "maker_amount": "3", "taker_amount": "4", "expiration": "0", "nonce": "0", "fee_rate_bps": "0",
+    "side": 1, "signature_type": 0, "exchange": OPINION_EXCHANGE,
+}  # fmt: skip
+
+NOT_STR = "'int' object is not an instance of 'str'"
+NOT_INT = "'str' object cannot be interpreted as an integer"
+OUT_OF_RANGE = "out of range integral type conversion attempted"
+# One letter's case flipped, the text still mixing cases: the checksum no longer holds.
+FLIPPED = next(
+    ADDRESS[:i] + ADDRESS[i].swapcase() + ADDRESS[i + 1 :]
+    for i in range(2, 42)
+    if ADDRESS[i].isalpha()
+)
+
+# (field, bad value, exception, message, note): conversion failures carry the note, parse failures not.
+COMMON_FAILURES = [
+    ("salt", 5, TypeError, NOT_STR, "salt"),
+    ("salt", "-1", ValueError, 'not a uint256: "-1"', None),
+    ("salt", " ", ValueError, 'not a uint256: " "', None),
+    ("token_id", str(2**256), ValueError, f"does not fit in uint256: {2**256}", None),
+    ("maker_amount", "1e3", ValueError, 'not a uint256: "1e3"', None),
+    ("side", "1", TypeError, NOT_INT, "side"),
+    ("side", 256, OverflowError, OUT_OF_RANGE, "side"),
+    ("signature_type", -1, OverflowError, OUT_OF_RANGE, "signature_type"),
+    ("signature_type", 2**70, OverflowError, OUT_OF_RANGE, "signature_type"),
+    ("signer", "0x" + "g" * 40, ValueError, f'not an address: "0x{"g" * 40}"', None),
+]
+POLYMARKET_FAILURES = COMMON_FAILURES + [
+    ("maker", ADDRESS[2:], ValueError, f'not an address: "{ADDRESS[2:]}"', None),
+    ("maker", FLIPPED, ValueError, f'not a checksummed address: "{FLIPPED}"', None),
+    ("timestamp", 1.5, TypeError, "'float' object is not an instance of 'str'", "timestamp"),
+    ("metadata", "0X1", ValueError, 'not a bytes32: "0X1"', None),
+    ("builder", "1" * 65, ValueError, f'not a bytes32: "{"1" * 65}"', None),
+    ("neg_risk", 1, TypeError, "'int' object is not an instance of 'bool'", "neg_risk"),
+    ("neg_risk", None, TypeError, "'None' is not an instance of 'bool'", "neg_risk"),
+]
+OPINION_FAILURES = COMMON_FAILURES + [
+    ("fee_rate_bps", 5, TypeError, NOT_STR, "fee_rate_bps"),
+    ("taker", "0X" + "0" * 40, ValueError, f'not an address: "0X{"0" * 40}"', None),
+    (
+        "exchange",
+        OPINION_EXCHANGE + " ",
+        ValueError,
+        f'not an address: "{OPINION_EXCHANGE} "',
+        None,
+    ),
+]
+
+POLYMARKET_CALLS = [
+    lambda **kw: polymarket_order_hash(**ORDER | {"neg_risk": False} | kw),
+    lambda **kw: SIGNER.polymarket_sign_order(**ORDER | {"neg_risk": False} | kw),
+]
+
+
+def check_failure(call, error, message, note):
+    with pytest.raises(error) as caught:
+        call()
+    assert str(caught.value) == message
+    assert getattr(caught.value, "__notes__", None) == (
+        [f"while processing '{note}'"] if note else None
+    )
+
+
+@pytest.mark.parametrize("call", POLYMARKET_CALLS)
+@pytest.mark.parametrize("field, value, error, message, note", POLYMARKET_FAILURES)
+def test_polymarket_failures(call, field, value, error, message, note):
+    check_failure(lambda: call(**{field: value}), error, message, note)
+
+
+@pytest.mark.parametrize("field, value, error, message, note", OPINION_FAILURES)
+def test_opinion_failures(field, value, error, message, note):
+    check_failure(
+        lambda: SIGNER.opinion_sign_order(**OPINION | {field: value}), error, message, note
+    )
+
+
+@pytest.mark.parametrize(
+    "bad, error, message",
+    [
+        ({"salt": "x", "maker": "y"}, ValueError, 'not a uint256: "x"'),  # first field decides
+        ({"maker": "y", "builder": "z"}, ValueError, 'not an address: "y"'),
+        # every argument's type is checked before any text is parsed
+        ({"salt": "x", "neg_risk": 0}, TypeError, "'int' object is not an instance of 'bool'"),
+        ({"metadata": "x", "side": 300}, OverflowError, OUT_OF_RANGE),
+    ],
+)
+def test_first_failure_decides(bad, error, message):
+    for call in POLYMARKET_CALLS:
+        with pytest.raises(error) as caught:
+            call(**bad)
+        assert str(caught.value) == message
+    with pytest.raises(ValueError) as caught:
+        SIGNER.opinion_sign_order(**OPINION | {"salt": "x", "exchange": "bad"})
+    assert str(caught.value) == 'not a uint256: "x"'
+
+
+def test_order_binding_and_docs():
+    with pytest.raises(
+        TypeError,
+        match=r"^polymarket_order_hash\(\) missing 1 required positional argument: 'neg_risk'$",
+    ):
+        polymarket_order_hash(*ORDER.values())
+    with pytest.raises(
+        TypeError,
+        match=r"^Secp256k1Signer.opinion_sign_order\(\) got an unexpected keyword argument 'fee'$",
+    ):
+        SIGNER.opinion_sign_order(**OPINION, fee=1)
+    assert polymarket_order_hash(*ORDER.values(), False) == polymarket_order_hash(
+        **ORDER, neg_risk=False
+    )
+    assert (
+        polymarket_order_hash.__doc__
+        == "The Polymarket order's EIP-712 digest, `0x`-hex: the id the CLOB gives it."
+    )
+    assert (
+        SIGNER.polymarket_sign_order.__doc__
+        == "The Polymarket order's signature, `0x`-hex, for its wallet type."
+    )
+    assert (
+        SIGNER.opinion_sign_order.__doc__
+        == "The Opinion order's signature, `0x`-hex, over the market's exchange."
+    )
+    assert list(inspect.signature(SIGNER.opinion_sign_order).parameters) == list(OPINION)
+
+
+def test_numpy_bool_is_a_bool():
+    numpy = pytest.importorskip("numpy")
+    assert polymarket_order_hash(**ORDER, neg_risk=numpy.bool_(True)) == polymarket_order_hash(
+        **ORDER, neg_risk=True
+    )
+
+
+def test_failing_calls_keep_reference_counts():
+    arguments = ORDER | {"maker": "0x" + "zz" * 20, "neg_risk": False}
+    values = [v for v in arguments.values() if isinstance(v, str)] + [KEY]
+    before = [sys.getrefcount(v) for v in values]
+    for _ in range(200):
+        for call in (polymarket_order_hash, SIGNER.polymarket_sign_order):
+            with pytest.raises(ValueError):
+                call(**arguments)
+        with pytest.raises(TypeError):
+            polymarket_order_hash(**arguments | {"neg_risk": 1})
+        with pytest.raises(ValueError):
+            Secp256k1Signer(KEY[:-1])
+        with pytest.raises(TypeError):
+            SIGNER.sign_digest(bytearray(32))
+    assert [sys.getrefcount(v) for v in values] == before
