@@ -272,3 +272,40 @@ def test_shared_accesses_nest():
     _, asks = book.levels(IndexHook(lambda: (book.best_ask, book.levels(), book.asks["0.6"])))
     assert records(asks) == [("0.6", "2")]
     assert book.mirrored(StrHook(lambda: book.asks == {0.6: 2}, "1")).bids == {0.4: 2}
+
+
+def test_mirrored_refuses_to_merge_levels_that_round_together():
+    book = LocalBook()
+    book.replace([], [("1E-28", 5), ("2E-28", 7)])
+    with pytest.raises(BaseException) as info:
+        book.mirrored(10**28)
+    assert type(info.value).__name__ == "InvariantFailure"
+    assert str(info.value) == "Mirrored prices collided"
+    assert book.asks == {Decimal("1E-28"): 5, Decimal("2E-28"): 7}
+
+
+def test_lone_surrogates_are_just_text():
+    book = LocalBook()
+    book.set("\ud800", "0.5", 1)
+    assert book.asks == {Decimal("0.5"): 1}
+    with pytest.raises(ValueError, match="Failed to parse"):
+        book.set("bid", "\ud800", 1)
+
+
+def test_subclasses_are_books():
+    class Named(LocalBook):
+        name = "yes"
+
+    book = Named()
+    book.set("bid", "0.4", 2)
+    assert book.best_bid == Decimal("0.4") and book.name == "yes"
+
+
+def test_a_second_interpreter_is_refused():
+    interpreters = pytest.importorskip("_xxsubinterpreters")
+    interpreter = interpreters.create()
+    try:
+        with pytest.raises(interpreters.RunFailedError, match="one interpreter of a process"):
+            interpreters.run_string(interpreter, "import orvane._core")
+    finally:
+        interpreters.destroy(interpreter)

@@ -8,9 +8,10 @@ namespace {
 
 const Decimal kZero{};
 
-LevelList walk_levels(auto first, auto last, std::optional<size_t> depth) {
+// Copies at most `depth` levels from `first`; `total` is the side's size (a B-tree's iterator
+// distance would walk every level).
+LevelList walk_levels(auto first, auto last, size_t total, std::optional<size_t> depth) {
   LevelList out;
-  const size_t total = static_cast<size_t>(std::distance(first, last));
   const size_t count = depth ? std::min(*depth, total) : total;
   out.reserve(count);
   for (; first != last && out.size() < count; ++first)
@@ -18,7 +19,7 @@ LevelList walk_levels(auto first, auto last, std::optional<size_t> depth) {
   return out;
 }
 
-// Maps one side through p -> face - p. The prices of a side are distinct, so the results are too.
+// Maps one side through p -> face - p.
 std::expected<PriceMap, std::string> flipped(const PriceMap& source, const Decimal& face) {
   LevelList flipped_levels;
   flipped_levels.reserve(source.size());
@@ -31,6 +32,9 @@ std::expected<PriceMap, std::string> flipped(const PriceMap& source, const Decim
                    [](const Level& a, const Level& b) { return a.first < b.first; });
   PriceMap out;
   insert_levels(out, flipped_levels);
+  // Distinct prices stay distinct unless the subtraction had to round (beyond 28 digits): losing a
+  // level there would corrupt the book silently.
+  if (out.size() != source.size()) return std::unexpected(std::string("Mirrored prices collided"));
   return out;
 }
 
@@ -79,11 +83,11 @@ void Book::replace(std::span<const Level> bid_pairs, std::span<const Level> ask_
 }
 
 LevelList Book::bid_levels(std::optional<size_t> depth) const {
-  return walk_levels(bids.rbegin(), bids.rend(), depth);
+  return walk_levels(bids.rbegin(), bids.rend(), bids.size(), depth);
 }
 
 LevelList Book::ask_levels(std::optional<size_t> depth) const {
-  return walk_levels(asks.begin(), asks.end(), depth);
+  return walk_levels(asks.begin(), asks.end(), asks.size(), depth);
 }
 
 Book::Levels Book::levels(std::optional<size_t> depth) const {

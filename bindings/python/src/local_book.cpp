@@ -37,13 +37,7 @@ std::optional<Side> read_side(PyObject* side) {
     add_processing_note("side");
     return std::nullopt;
   }
-  Py_ssize_t size = 0;
-  const char* text = PyUnicode_AsUTF8AndSize(side, &size);
-  if (text == nullptr) {
-    add_processing_note("side");
-    return std::nullopt;
-  }
-  return std::string_view(text, size_t(size)) == "bid" ? Side::Bid : Side::Ask;
+  return PyUnicode_CompareWithASCIIString(side, "bid") == 0 ? Side::Bid : Side::Ask;
 }
 
 std::optional<Decimal> read_decimal(PyObject* object, const char* parameter) {
@@ -154,16 +148,21 @@ PyObject* mirrored(PyObject* self_object, PyObject* const* args, Py_ssize_t narg
     face = *given;
   }
   auto sides = self->book.mirrored(face);
+  const bool ready = self->book.ready;
+  Ref sequence = Ref::borrow(self->sequence);
+  Ref timestamp = Ref::borrow(self->timestamp);
+  // Allocating the new book can run a collection and finalisers: not while this one is held.
+  guard->release();
   if (!sides) return raise_invariant_failure(sides.error());
   Ref result = new_local_book();
   if (!result) return nullptr;
   LocalBookObject* other = self_of(result.get());
   other->book.bids = std::move(sides->bids);
   other->book.asks = std::move(sides->asks);
-  other->book.ready = self->book.ready;
+  other->book.ready = ready;
   // The new book is not reachable from Python yet, so its fields can be set without an access.
-  (void)replace_field(other->sequence, self->sequence);
-  (void)replace_field(other->timestamp, self->timestamp);
+  other->sequence = sequence.release();
+  other->timestamp = timestamp.release();
   return result.release();
 }
 
@@ -193,9 +192,7 @@ int set_side(PyObject* self_object, PyObject* value, void* closure) {
   LocalBookObject* self = self_of(self_object);
   auto guard = exclusive(self);
   if (!guard) return -1;
-  // The old levels go after the access is released: they hold no Python objects, but keep the rule.
-  PriceMap old = std::exchange(self->book.side(closure == nullptr ? Side::Bid : Side::Ask),
-                               std::move(*levels));
+  self->book.side(closure == nullptr ? Side::Bid : Side::Ask) = std::move(*levels);
   return 0;
 }
 
@@ -371,7 +368,7 @@ PyType_Spec spec = {
     "orvane._core.LocalBook",
     sizeof(LocalBookObject),
     0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_IMMUTABLETYPE,
     slots,
 };
 

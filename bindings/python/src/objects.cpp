@@ -2,6 +2,8 @@
 
 #include <absl/container/flat_hash_map.h>
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -113,13 +115,18 @@ constexpr const char* kCapsuleName = "orvane._core.DecimalCaches";
 
 // A shortcut to the current thread's caches, checked against the thread state it was found for; the
 // caches themselves live in (and die with) the thread-state dictionary.
+// Any thread's caches dying bumps the generation, so that no shortcut can outlive the caches it
+// points to, even when a thread state is cleared from another OS thread.
 struct CurrentCaches {
   PyThreadState* thread = nullptr;
   DecimalCaches* caches = nullptr;
+  uint64_t generation = 0;
 };
 thread_local CurrentCaches current;
+std::atomic<uint64_t> caches_generation{0};
 
 DecimalCaches::~DecimalCaches() {
+  caches_generation.fetch_add(1, std::memory_order_relaxed);
   if (current.caches == this) current = {};
   clear();
 }
@@ -131,7 +138,10 @@ void destroy_caches(PyObject* capsule) {
 // This thread's caches, created on first use; null with an error set on failure.
 DecimalCaches* thread_caches(bool create) {
   PyThreadState* thread = PyThreadState_Get();
-  if (current.thread == thread && current.caches != nullptr) return current.caches;
+  const uint64_t generation = caches_generation.load(std::memory_order_relaxed);
+  if (current.thread == thread && current.caches != nullptr && current.generation == generation) {
+    return current.caches;
+  }
   static PyObject* key = nullptr;
   if (interned(key, kCapsuleName) == nullptr) return nullptr;
   PyObject* dict = PyThreadState_GetDict();
@@ -149,11 +159,11 @@ DecimalCaches* thread_caches(bool create) {
       return nullptr;
     }
     if (PyDict_SetItem(dict, key, made.get()) < 0) return nullptr;
-    current = {thread, caches};
+    current = {thread, caches, generation};
     return caches;
   }
   auto* caches = static_cast<DecimalCaches*>(PyCapsule_GetPointer(capsule, kCapsuleName));
-  if (caches != nullptr) current = {thread, caches};
+  if (caches != nullptr) current = {thread, caches, generation};
   return caches;
 }
 
@@ -203,6 +213,8 @@ Ref optional_decimal(const std::optional<Decimal>& value) {
 
 std::optional<Decimal> extract_decimal(PyObject* object) {
   if (PyIndex_Check(object)) {
+    // An integer beyond 64 bits goes the text way; an index method that raises is the caller's
+    // error (it may be a borrow conflict the caller must see).
     Ref index = Ref::steal(PyNumber_Index(object));
     if (!index) return std::nullopt;
     int overflow = 0;
@@ -214,9 +226,12 @@ std::optional<Decimal> extract_decimal(PyObject* object) {
   }
   Ref text = Ref::steal(PyObject_Str(object));
   if (!text) return std::nullopt;
+  // Lone surrogates cannot be UTF-8: their bytes under surrogatepass are equally not a decimal.
+  Ref bytes = Ref::steal(PyUnicode_AsEncodedString(text.get(), "utf-8", "surrogatepass"));
+  if (!bytes) return std::nullopt;
+  char* utf8 = nullptr;
   Py_ssize_t size = 0;
-  const char* utf8 = PyUnicode_AsUTF8AndSize(text.get(), &size);
-  if (utf8 == nullptr) return std::nullopt;
+  if (PyBytes_AsStringAndSize(bytes.get(), &utf8, &size) < 0) return std::nullopt;
   auto parsed = parse(std::string_view(utf8, size_t(size)));
   if (!parsed) {
     raise(PyExc_ValueError, parsed.error());
