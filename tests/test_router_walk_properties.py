@@ -109,6 +109,12 @@ small = st.builds(_decimal, st.integers(0, 10**6), st.integers(-6, 0), st.boolea
 wide = st.builds(_decimal, st.integers(0, 2**96 - 1), st.integers(-28, 0), st.booleans())
 numbers = st.one_of(prices, small, wide)
 fees = st.one_of(numbers, st.integers(-2, 2))
+# Mostly wanted quantities that fill something; sometimes anything at all (zero, negative, wide).
+quantities = st.one_of(
+    st.builds(_decimal, st.integers(1, 400), st.sampled_from([0, -1]), st.just(False)), numbers
+)
+# Often no effective limit for one side or the other, so that walks go deep.
+limits = st.one_of(numbers, st.sampled_from([Decimal(-1000), Decimal(1000)]))
 ids = st.sampled_from(["a", "b", "c", "d"])
 members_strategy = st.lists(
     st.tuples(ids, st.lists(st.tuples(numbers, numbers), max_size=4), fees), max_size=4
@@ -120,8 +126,8 @@ members_strategy = st.lists(
     members=members_strategy,
     buy=st.booleans(),
     walk_buy=st.booleans(),
-    quantity=numbers,
-    limit=numbers,
+    quantity=quantities,
+    limit=limits,
     excluded=st.lists(ids, max_size=2),
 )
 def test_walk_matches_exact_decimal_reference(members, buy, walk_buy, quantity, limit, excluded):
@@ -130,11 +136,13 @@ def test_walk_matches_exact_decimal_reference(members, buy, walk_buy, quantity, 
         fee_of.setdefault(market_id, fee)
     row_prices = {id(price) for _id, rows, _fee in members for price, _size in rows}
     calls = []
+    ones = set()
 
     def fee(market_id, price, one):
         calls.append(market_id)
         assert id(price) in row_prices  # the row's own object, not a converted copy
         assert isinstance(one, Decimal) and one == 1
+        ones.add(id(one))  # one shared object per merge
         return fee_of[market_id]
 
     given_members = [(market_id, rows) for market_id, rows, _fee in members]
@@ -147,6 +155,7 @@ def test_walk_matches_exact_decimal_reference(members, buy, walk_buy, quantity, 
     assert levels is not None
     assert len(levels) == len(ladder)
     assert len(calls) == len(ladder)
+    assert len(ones) <= 1
 
     got = levels.walk(walk_buy, quantity, limit, excluded)
     want = ref_walk(ladder, market_ids, walk_buy, quantity, limit, set(excluded))
