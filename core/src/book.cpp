@@ -69,11 +69,17 @@ Decimal Book::set(Side s, const Decimal& price, const Decimal& size) {
 }
 
 std::expected<Decimal, std::string> Book::add(Side s, const Decimal& price, const Decimal& delta) {
-  const PriceMap& map = side(s);
+  PriceMap& map = side(s);
   const auto it = map.find(price);
-  auto sum = orvane::add(it == map.end() ? kZero : it->second, delta);
+  if (it == map.end()) return set(s, price, delta);  // zero plus delta, as `add` keeps its scale
+  auto sum = orvane::add(it->second, delta);
   if (!sum) return sum;
-  return set(s, price, *sum);
+  if (*sum <= kZero) {
+    map.erase(it);
+    return kZero;
+  }
+  it->second = *sum;
+  return *sum;
 }
 
 void Book::replace(std::span<const Level> bid_pairs, std::span<const Level> ask_pairs) {

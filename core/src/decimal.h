@@ -60,9 +60,7 @@ class Decimal {
     return from_parts(magnitude, 0, negative);
   }
 
-  constexpr u128 mantissa() const {
-    return (u128(hi_) << 64) | (u128(mid_) << 32) | u128(lo_);
-  }
+  constexpr u128 mantissa() const { return (u128(hi_) << 64) | (u128(mid_) << 32) | u128(lo_); }
   constexpr uint32_t scale() const { return (flags_ >> 16) & 0xFF; }
   // Reads the sign flag: a negative zero is negative here but compares equal to zero.
   constexpr bool is_negative() const { return (flags_ & kSignBit) != 0; }
@@ -81,9 +79,14 @@ class Decimal {
   friend constexpr std::strong_ordering compare(const Decimal& a, const Decimal& b) {
     const bool a_zero = a.is_zero();
     const bool b_zero = b.is_zero();
-    if (a_zero && b_zero) return std::strong_ordering::equal;
     const bool a_neg = a.is_negative() && !a_zero;
     const bool b_neg = b.is_negative() && !b_zero;
+    // Against zero only the sign matters (sizes are tested against zero constantly).
+    if (b_zero)
+      return a_zero  ? std::strong_ordering::equal
+             : a_neg ? std::strong_ordering::less
+                     : std::strong_ordering::greater;
+    if (a_zero) return b_neg ? std::strong_ordering::greater : std::strong_ordering::less;
     if (a_neg != b_neg) return a_neg ? std::strong_ordering::less : std::strong_ordering::greater;
     const std::strong_ordering magnitude = compare_magnitude(a, b);
     return a_neg ? 0 <=> magnitude : magnitude;
@@ -144,8 +147,8 @@ std::expected<Decimal, std::string> parse(std::string_view text);
 std::string to_text(const Decimal& value);
 
 // Exact sum at the larger scale; when that does not fit 96 bits, the fewest fractional digits are
-// dropped with half-even rounding. Errors ("Addition overflowed" / "Subtraction overflowed") only when
-// the result does not fit even at scale 0: an internal failure for the caller.
+// dropped with half-even rounding. Errors ("Addition overflowed" / "Subtraction overflowed") only
+// when the result does not fit even at scale 0: an internal failure for the caller.
 std::expected<Decimal, std::string> add(const Decimal& a, const Decimal& b);
 std::expected<Decimal, std::string> sub(const Decimal& a, const Decimal& b);
 

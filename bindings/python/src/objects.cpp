@@ -2,7 +2,6 @@
 
 #include <absl/container/flat_hash_map.h>
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -91,15 +90,29 @@ Direct direct_flag(PyObject* cls) {
   return flag;
 }
 
-struct BitsHash {
-  size_t operator()(const Decimal::Bits& bits) const {
-    return absl::HashOf(bits[0], bits[1], bits[2], bits[3]);
+// The exact 16-byte representation as two words: hashed with one multiply-mix and compared with two
+// word comparisons, since these lookups are the hot path of every conversion.
+struct DecimalKey {
+  uint64_t low;
+  uint64_t high;
+  explicit DecimalKey(const Decimal& value) {
+    const Decimal::Bits bits = value.bits();
+    low = uint64_t(bits[0]) | uint64_t(bits[1]) << 32;
+    high = uint64_t(bits[2]) | uint64_t(bits[3]) << 32;
+  }
+  friend bool operator==(const DecimalKey&, const DecimalKey&) = default;
+};
+
+struct DecimalKeyHash {
+  size_t operator()(const DecimalKey& key) const {
+    const u128 product = u128(key.low ^ 0x9E3779B97F4A7C15ull) * (key.high ^ 0xD6E8FEB86659FD93ull);
+    return size_t(uint64_t(product) ^ uint64_t(product >> 64));
   }
 };
 
 // One thread's caches. The objects in `decimals` are strong references.
 struct DecimalCaches {
-  absl::flat_hash_map<Decimal::Bits, PyObject*, BitsHash> decimals;
+  absl::flat_hash_map<DecimalKey, PyObject*, DecimalKeyHash> decimals;
   absl::flat_hash_map<const PyObject*, Decimal> values;
 
   // Empties both maps before releasing anything: a release may run a finaliser that re-enters.
@@ -115,18 +128,19 @@ constexpr const char* kCapsuleName = "orvane._core.DecimalCaches";
 
 // A shortcut to the current thread's caches, checked against the thread state it was found for; the
 // caches themselves live in (and die with) the thread-state dictionary.
-// Any thread's caches dying bumps the generation, so that no shortcut can outlive the caches it
-// points to, even when a thread state is cleared from another OS thread.
+// The caches last used, and the thread state they belong to. Every call holds the interpreter lock,
+// so one process-wide shortcut serves (a thread switch costs one dictionary lookup). Any thread's
+// caches dying bumps the generation, so the shortcut never outlives the caches it points to.
 struct CurrentCaches {
   PyThreadState* thread = nullptr;
   DecimalCaches* caches = nullptr;
   uint64_t generation = 0;
 };
-thread_local CurrentCaches current;
-std::atomic<uint64_t> caches_generation{0};
+CurrentCaches current;
+uint64_t caches_generation = 0;
 
 DecimalCaches::~DecimalCaches() {
-  caches_generation.fetch_add(1, std::memory_order_relaxed);
+  ++caches_generation;
   if (current.caches == this) current = {};
   clear();
 }
@@ -138,7 +152,7 @@ void destroy_caches(PyObject* capsule) {
 // This thread's caches, created on first use; null with an error set on failure.
 DecimalCaches* thread_caches(bool create) {
   PyThreadState* thread = PyThreadState_Get();
-  const uint64_t generation = caches_generation.load(std::memory_order_relaxed);
+  const uint64_t generation = caches_generation;
   if (current.thread == thread && current.caches != nullptr && current.generation == generation) {
     return current.caches;
   }
@@ -185,10 +199,10 @@ Ref new_decimal(const Decimal& value) {
 }
 
 Ref decimal(const Decimal& value) {
-  const Decimal::Bits bits = value.bits();
+  const DecimalKey key(value);
   DecimalCaches* caches = thread_caches(true);
   if (caches == nullptr) return {};
-  if (auto it = caches->decimals.find(bits); it != caches->decimals.end()) {
+  if (auto it = caches->decimals.find(key); it != caches->decimals.end()) {
     return Ref::borrow(it->second);
   }
   Ref object = new_decimal(value);
@@ -197,12 +211,12 @@ Ref decimal(const Decimal& value) {
   // them up again rather than trusting anything found before.
   caches = thread_caches(true);
   if (caches == nullptr) return {};
-  if (auto it = caches->decimals.find(bits); it != caches->decimals.end()) {
+  if (auto it = caches->decimals.find(key); it != caches->decimals.end()) {
     return Ref::borrow(it->second);
   }
   if (caches->decimals.size() >= kDecimalCacheCapacity) caches->clear();
   caches->values.emplace(object.get(), value);
-  caches->decimals.emplace(bits, object.new_reference());
+  caches->decimals.emplace(key, object.new_reference());
   return object;
 }
 
