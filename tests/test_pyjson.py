@@ -1,0 +1,76 @@
+"""JSON values reaching Python: passed-through fields equal `json.loads` of the same text, and a
+float's number text is Python's repr()."""
+
+import json
+import math
+from decimal import Decimal
+
+from hypothesis import example, given
+from hypothesis import strategies as st
+from orvane._core import LocalBook, kalshi_book_message, opinion_depth
+
+INT64 = st.integers(min_value=-(2**63), max_value=2**64 - 1)
+FLOATS = st.floats(allow_nan=False, allow_infinity=False)
+json_values = st.recursive(
+    st.none() | st.booleans() | INT64 | FLOATS | st.text(),
+    lambda children: (
+        st.lists(children, max_size=4) | st.dictionaries(st.text(max_size=4), children, max_size=4)
+    ),
+    max_leaves=20,
+)
+
+
+def same(a, b) -> bool:
+    """Equality that also tells True from 1, 1 from 1.0 and 0.0 from -0.0, and checks key order."""
+    if type(a) is not type(b):
+        return False
+    if isinstance(a, float):
+        return a == b and math.copysign(1, a) == math.copysign(1, b)
+    if isinstance(a, list):
+        return len(a) == len(b) and all(same(x, y) for x, y in zip(a, b))
+    if isinstance(a, dict):
+        return list(a) == sorted(b) and all(same(a[k], b[k]) for k in a)
+    return a == b
+
+
+@given(json_values, st.booleans())
+@example({"b": 1, "a": [True, None, 1.5, "s"]}, False)
+@example([2**64 - 1, -(2**63), -1, 1e2, 0.1, -0.0], True)
+def test_passed_through_values_equal_json_loads(value, ascii_only):
+    text = json.dumps({"type": "orderbook_snapshot", "sid": value}, ensure_ascii=ascii_only)
+    expected = json.loads(text)["sid"]
+    assert same(kalshi_book_message(text, {}).sid, expected)
+    books = {}
+    text = json.dumps({"type": "orderbook_snapshot", "msg": {"market_id": value}})
+    info = kalshi_book_message(text, books).apply(books)[7]
+    assert same(info["market_id"], expected)
+
+
+def test_repeated_names_keep_the_last_value_in_name_order():
+    text = '{"type":"orderbook_snapshot","sid":{"b":1,"a":2,"b":[3]}}'
+    sid = kalshi_book_message(text, {}).sid
+    assert sid == {"a": 2, "b": [3]} and list(sid) == ["a", "b"]
+
+
+@given(FLOATS)
+@example(0.1)
+@example(100.0)
+@example(1e-4)
+@example(1e-5)
+@example(1.5e16)
+@example(123456789012345.6)
+def test_float_number_text_is_repr(number):
+    price = json.dumps(number)
+    change = opinion_depth(
+        f'{{"msgType":"market.depth.diff","side":"bids","price":{price},"size":1}}'
+    )
+    written = repr(number)
+    exact = Decimal(written)
+    _sign, digits, exponent = exact.as_tuple()
+    fits = -28 <= exponent and int("".join(map(str, digits))) * 10 ** max(exponent, 0) < 2**96
+    if not fits:
+        return  # outside the Decimal range: the decoder may refuse or round
+    (level,), _, _, _ = change.apply(LocalBook())
+    assert level.price == exact
+    if "e" not in written:
+        assert str(level.price) == written
