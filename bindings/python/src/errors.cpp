@@ -76,4 +76,12 @@ std::nullptr_t raise_not_instance(PyObject* received, std::string_view expected)
                concat("'", type_name(received), "' object is not an instance of '", expected, "'"));
 }
 
+bool check_argument(PyObject* value, bool ok, std::string_view expected,
+                    std::string_view parameter) {
+  if (ok) return true;
+  raise_not_instance(value, expected);
+  add_processing_note(parameter);
+  return false;
+}
+
 }  // namespace orvane::py

@@ -27,6 +27,11 @@ void add_processing_note(std::string_view parameter);
 // '{expected}'" for None.
 std::nullptr_t raise_not_instance(PyObject* received, std::string_view expected);
 
+// The check of a class-typed argument: true when `ok`; otherwise the not-an-instance TypeError with
+// the note naming `parameter`, and false.
+bool check_argument(PyObject* value, bool ok, std::string_view expected,
+                    std::string_view parameter);
+
 // The qualified name of the object's type ("int", "LocalBook"), or "?" if it cannot be read.
 std::string type_name(PyObject* object);
 

@@ -1,4 +1,5 @@
 // The module's front door: multi-phase initialisation and the registration of its names, in order.
+#include <cstdint>
 #include <variant>
 
 #include "arguments.h"
@@ -21,17 +22,17 @@ using Registration = std::variant<ClassGetter, PyMethodDef*>;
 const Registration kRegistrations[] = {
     local_book_class,
     book_side_class,
-    // kalshi_book_message_class,
-    // &kalshi_book_message_function,
-    // &polymarket_market_function,
-    // opinion_depth_change_class,
-    // secp256k1_signer_class,
-    // router_levels_class,
-    // &router_view_function,
-    // &router_levels_function,
-    // &polymarket_order_hash_function,
-    // &opinion_depth_function,
-    // &polymarket_us_market_data_function,
+    kalshi_book_message_class,
+    &kalshi_book_message_function,
+    &polymarket_market_function,
+    opinion_depth_change_class,
+    secp256k1_signer_class,
+    router_levels_class,
+    &router_view_function,
+    &router_levels_function,
+    &polymarket_order_hash_function,
+    &opinion_depth_function,
+    &polymarket_us_market_data_function,
 };
 
 constexpr const char kVersion[] = "0.1.0";
@@ -57,6 +58,17 @@ int register_one(PyObject* module, PyObject* module_name, const Registration& re
 int execute(PyObject* module) {
   if (!PyModule_Check(module)) {
     PyErr_SetString(PyExc_TypeError, "orvane._core can only be executed into a module object");
+    return -1;
+  }
+  // The classes and cached objects are process-wide: they belong to the first interpreter that
+  // imports the module, and another interpreter would see that one's objects.
+  static int64_t owner = -1;
+  const int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
+  if (interpreter < 0) return -1;
+  if (owner == -1) owner = interpreter;
+  if (owner != interpreter) {
+    PyErr_SetString(PyExc_ImportError,
+                    "orvane._core can be imported by one interpreter of a process only");
     return -1;
   }
   Ref module_name = Ref::steal(PyModule_GetNameObject(module));
