@@ -6,10 +6,9 @@ import sys
 from decimal import Decimal
 
 sys.path.insert(0, str(pathlib.Path(__file__).parent))
-from common import compare  # noqa: E402
-
-from orvane._core import LocalBook  # noqa: E402
-from orvane.ws.base import BookLevel  # noqa: E402
+from common import compare
+from orvane._core import LocalBook
+from orvane.ws.base import BookLevel
 
 
 class PythonBook:
@@ -53,23 +52,39 @@ def filled(book, count, rng):
     return book
 
 
+def bench_size(count, ratios):
+    ours = filled(LocalBook(), count, random.Random(1))
+    python = filled(PythonBook(), count, random.Random(1))
+    price, size = Decimal("0.0005"), Decimal("12.5")
+    number = 20000 if count < 1000 else 2000
+    compare(
+        f"set n={count}",
+        lambda: ours.set("bid", price, size),
+        lambda: python.set("bid", price, size),
+        number,
+    )
+    compare(
+        f"add n={count}",
+        lambda: ours.add("bid", price, size),
+        lambda: python.add("bid", price, size),
+        number,
+    )
+    ratios[("best_bid", count)] = compare(
+        f"best_bid n={count}", lambda: ours.best_bid, lambda: python.best_bid, number
+    )
+    ratios[("levels10", count)] = compare(
+        f"levels(depth=10) n={count}",
+        lambda: ours.levels(depth=10),
+        lambda: python.levels(depth=10),
+        number // 4,
+    )
+    compare(f"levels() n={count}", ours.levels, python.levels, max(20, number // (count // 5)))
+
+
 def main():
     ratios = {}
     for count in (10, 100, 1000):
-        ours = filled(LocalBook(), count, random.Random(1))
-        python = filled(PythonBook(), count, random.Random(1))
-        price, size = Decimal("0.0005"), Decimal("12.5")
-        number = 20000 if count < 1000 else 2000
-        compare(f"set n={count}", lambda: ours.set("bid", price, size),
-                lambda: python.set("bid", price, size), number)
-        compare(f"add n={count}", lambda: ours.add("bid", price, size),
-                lambda: python.add("bid", price, size), number)
-        ratios[("best_bid", count)] = compare(
-            f"best_bid n={count}", lambda: ours.best_bid, lambda: python.best_bid, number)
-        ratios[("levels10", count)] = compare(
-            f"levels(depth=10) n={count}", lambda: ours.levels(depth=10),
-            lambda: python.levels(depth=10), number // 4)
-        compare(f"levels() n={count}", ours.levels, python.levels, max(20, number // (count // 5)))
+        bench_size(count, ratios)
     for key in (("best_bid", 1000), ("levels10", 1000)):
         if ratios[key] < 10:
             print(f"below target: {key} is {ratios[key]:.1f}x, aim 10x")

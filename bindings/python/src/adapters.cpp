@@ -20,8 +20,8 @@ PyObject* mapping_class() {
 }
 
 bool is_numpy_bool(PyObject* value) {
-  Ref module = Ref::steal(
-      PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(value)), "__module__"));
+  Ref module =
+      Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(value)), "__module__"));
   if (!module) {
     PyErr_Clear();
     return false;

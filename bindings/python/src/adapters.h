@@ -11,9 +11,9 @@ namespace orvane::py {
 // A `dict` or an instance of collections.abc.Mapping: 1, 0, or -1 with an error set.
 int is_mapping(PyObject* object);
 
-// A bool argument: True, False, or numpy's bool scalar (recognised without importing numpy: its type
-// is named bool_, or bool from numpy 2, in the module numpy), whose truth value is taken. Anything
-// else raises TypeError "'{}' object is not an instance of 'bool'".
+// A bool argument: True, False, or numpy's bool scalar (recognised without importing numpy: its
+// type is named bool_, or bool from numpy 2, in the module numpy), whose truth value is taken.
+// Anything else raises TypeError "'{}' object is not an instance of 'bool'".
 std::optional<bool> read_bool(PyObject* value);
 
 // Reads an iterable of (price, size) 2-tuples, in order, nothing filtered. Errors: the
