@@ -114,6 +114,8 @@ def test_message_surface():
     with pytest.raises(TypeError):
         KalshiBookMessage()
     assert KalshiBookMessage.__doc__ == "One decoded book message, not yet applied."
+    with pytest.raises(TypeError, match="immutable type"):
+        KalshiBookMessage.seq_number = property(lambda self: 0)
     assert kalshi_book_message.__text_signature__ == "(raw, books)"
     assert KalshiBookMessage.apply.__text_signature__ == "($self, books)"
 

@@ -76,5 +76,7 @@ def test_argument_errors_and_class_surface():
     with pytest.raises(TypeError):
         OpinionDepthChange()
     assert OpinionDepthChange.__doc__ == "One decoded Opinion depth change, not yet applied."
+    with pytest.raises(TypeError, match="immutable type"):
+        OpinionDepthChange.apply = None
     assert opinion_depth.__text_signature__ == "(raw)"
     assert OpinionDepthChange.apply.__text_signature__ == "($self, book)"

@@ -31,28 +31,28 @@ Ref text(std::string_view utf8) {
   return Ref::steal(PyUnicode_FromStringAndSize(utf8.data(), Py_ssize_t(utf8.size())));
 }
 
-// Interned once, kept for the life of the process.
-PyObject* interned(const char* value) {
-  PyObject* made = PyUnicode_InternFromString(value);
-  if (made == nullptr) PyErr_Clear();
-  return made;
+// Interned on first success, then kept for the life of the process. Null with the error set when
+// it cannot be made; the next call tries again.
+PyObject* interned(PyObject*& slot, const char* value) {
+  if (slot == nullptr) slot = PyUnicode_InternFromString(value);
+  return slot;
 }
 
 PyObject* snapshot_word() {
-  static PyObject* word = interned("snapshot");
-  return word;
+  static PyObject* word = nullptr;
+  return interned(word, "snapshot");
 }
 PyObject* delta_word() {
-  static PyObject* word = interned("delta");
-  return word;
+  static PyObject* word = nullptr;
+  return interned(word, "delta");
 }
 PyObject* market_id_key() {
-  static PyObject* key = interned("market_id");
-  return key;
+  static PyObject* key = nullptr;
+  return interned(key, "market_id");
 }
 PyObject* client_order_id_key() {
-  static PyObject* key = interned("client_order_id");
-  return key;
+  static PyObject* key = nullptr;
+  return interned(key, "client_order_id");
 }
 
 bool check_dict(PyObject* object, const char* parameter) {
@@ -276,7 +276,7 @@ PyType_Spec spec = {
     "orvane._core.KalshiBookMessage",
     sizeof(KalshiBookMessageObject),
     0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
     slots,
 };
 

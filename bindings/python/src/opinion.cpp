@@ -115,7 +115,7 @@ PyType_Spec spec = {
     "orvane._core.OpinionDepthChange",
     sizeof(OpinionDepthChangeObject),
     0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
     slots,
 };
 
