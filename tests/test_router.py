@@ -383,3 +383,25 @@ def test_class_docstring():
         RouterLevels.__doc__ == "One side of the members' books merged and sorted best-net first."
     )
     assert RouterLevels.__module__ == "orvane._core" and RouterLevels.__qualname__ == "RouterLevels"
+
+
+def test_router_levels_cannot_be_patched_or_extended():
+    with pytest.raises(TypeError, match="immutable type"):
+        RouterLevels.walk = None
+    levels = router_levels([], no_fee, True)
+    with pytest.raises(AttributeError):
+        levels.extra = 1
+
+
+@pytest.mark.parametrize(
+    "text",
+    ["1.55E-27", "0.12345678901234567890123456789", "79228162514264337593543950335.5"],
+)
+def test_inputs_a_decimal_holds_only_rounded_give_none(text):
+    assert router_levels([("a", ((D(text), D(1)),))], lambda *_: 0, True) is None
+    assert router_levels([("a", ((D("0.5"), D(text)),))], lambda *_: 0, True) is None
+    levels = router_levels([("a", ((D("0.5"), D(1)),))], lambda *_: 0, True)
+    assert levels.walk(True, D(text), D(1), ()) is None
+    assert levels.walk(True, D(1), D(text), ()) is None
+    # Zeros beyond the 28th place lose nothing.
+    assert len(router_levels([("a", ((D("0.5" + "0" * 30), D(1)),))], lambda *_: 0, True)) == 1

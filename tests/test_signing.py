@@ -132,6 +132,19 @@ def test_key_text_forms(text):
     assert Secp256k1Signer(text).address == ADDRESS
 
 
+@pytest.mark.parametrize("text", ["\u00a0" + KEY + "\u3000", KEY[:-1] + "\u00e9", KEY])
+def test_key_text_gets_no_utf8_copy_cached_in_it(text):
+    # A str caches its UTF-8 form once asked for it (sys.getsizeof counts that copy): a key text
+    # must not be left holding a second, never-wiped copy of the key.
+    text = "".join(text)  # a fresh object with no cached form yet
+    size = sys.getsizeof(text)
+    try:
+        Secp256k1Signer(text)
+    except ValueError:
+        pass
+    assert sys.getsizeof(text) == size
+
+
 def test_short_keys_are_big_endian_numbers():
     key = "00" + "ab" * 31
     assert Secp256k1Signer(key[2:]).address == Secp256k1Signer(key).address  # 31 bytes

@@ -36,6 +36,7 @@ struct Parts {
   u128 mantissa;
   uint32_t scale;
   bool negative;
+  bool inexact = false;  // rounding dropped a digit other than zero
 };
 
 using Parsed = std::expected<Parts, Failure>;
@@ -52,6 +53,7 @@ constexpr bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 1
 // `p` points at the first digit that cannot be kept (a point has been seen): the value is rounded
 // by that digit alone, and what follows may only be more dropped digits or underscores.
 Parsed round_dropped(Parts parts, const char* p, const char* end) {
+  for (const char* q = p; q != end && !parts.inexact; ++q) parts.inexact = *q >= '1' && *q <= '9';
   if (*p >= '5') {
     ++parts.mantissa;
     if (parts.mantissa > kMaxMantissa) {
@@ -194,7 +196,7 @@ Parsed parse_scientific(std::string_view text, bool round) {
   const u128 factor = kPow10[static_cast<uint32_t>(exponent) - parts.scale];
   if (parts.mantissa > kMaxMantissa / factor) return fail(Reason::kExceedsMaximum);
   // Scale 0 has no fractional zeros to normalise away.
-  return Parts{parts.mantissa * factor, 0, parts.negative};
+  return Parts{parts.mantissa * factor, 0, parts.negative, parts.inexact};
 }
 
 std::string reason_text(const Failure& failure) {
@@ -383,6 +385,20 @@ std::expected<Decimal, std::string> add_signed(const Decimal& a, const Decimal& 
 
 std::expected<Decimal, std::string> parse(std::string_view text) {
   if (const Parsed plain = parse_plain(text, kMaxScale)) return to_decimal(*plain);
+  return parse_fallback(text);
+}
+
+std::expected<Decimal, std::string> parse_exact(std::string_view text) {
+  if (const Parsed plain = parse_plain(text, kMaxScale)) {
+    if (plain->inexact) return std::unexpected(std::string(kInexact));
+    return to_decimal(*plain);
+  }
+  if (text.find_first_of("eE") != std::string_view::npos) {
+    if (const Parsed rounded = parse_scientific(text, true)) {
+      if (rounded->inexact) return std::unexpected(std::string(kInexact));
+      return to_decimal(*rounded);
+    }
+  }
   return parse_fallback(text);
 }
 

@@ -142,6 +142,11 @@ struct ValueLess {
 // example "Failed to parse" or "Invalid decimal: unknown character".
 std::expected<Decimal, std::string> parse(std::string_view text);
 
+// `parse`, refusing with kInexact a text whose value it would have to round (digits other than zero
+// beyond what the Decimal holds), for callers that must be exact or nothing.
+inline constexpr std::string_view kInexact = "Inexact decimal: more digits than a Decimal holds";
+std::expected<Decimal, std::string> parse_exact(std::string_view text);
+
 // Canonical text: optional "-", integer digits, and exactly `scale` fractional digits after a point
 // when the scale is above zero. Never an exponent.
 std::string to_text(const Decimal& value);

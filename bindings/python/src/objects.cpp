@@ -225,7 +225,9 @@ Ref optional_decimal(const std::optional<Decimal>& value) {
   return decimal(*value);
 }
 
-std::optional<Decimal> extract_decimal(PyObject* object) {
+namespace {
+
+std::optional<Decimal> extract(PyObject* object, bool exact) {
   if (PyIndex_Check(object)) {
     // An integer beyond 64 bits goes the text way; an index method that raises is the caller's
     // error (it may be a borrow conflict the caller must see).
@@ -246,7 +248,8 @@ std::optional<Decimal> extract_decimal(PyObject* object) {
   char* utf8 = nullptr;
   Py_ssize_t size = 0;
   if (PyBytes_AsStringAndSize(bytes.get(), &utf8, &size) < 0) return std::nullopt;
-  auto parsed = parse(std::string_view(utf8, size_t(size)));
+  const std::string_view digits(utf8, size_t(size));
+  auto parsed = exact ? parse_exact(digits) : parse(digits);
   if (!parsed) {
     raise(PyExc_ValueError, parsed.error());
     return std::nullopt;
@@ -254,14 +257,22 @@ std::optional<Decimal> extract_decimal(PyObject* object) {
   return *parsed;
 }
 
-std::optional<Decimal> from_py(PyObject* object) {
+std::optional<Decimal> from_py(PyObject* object, bool exact) {
   if (DecimalCaches* caches = thread_caches(false); caches != nullptr && !caches->values.empty()) {
     if (auto it = caches->values.find(object); it != caches->values.end()) return it->second;
   } else if (PyErr_Occurred()) {
     return std::nullopt;
   }
-  return extract_decimal(object);
+  return extract(object, exact);
 }
+
+}  // namespace
+
+std::optional<Decimal> extract_decimal(PyObject* object) { return extract(object, false); }
+
+std::optional<Decimal> from_py(PyObject* object) { return from_py(object, false); }
+
+std::optional<Decimal> from_py_exact(PyObject* object) { return from_py(object, true); }
 
 Ref book_level(PyObject* price, PyObject* size) {
   PyObject* cls = book_level_class();

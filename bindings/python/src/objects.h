@@ -35,6 +35,9 @@ Ref new_decimal(const Decimal& value);
 
 // The Decimal of an object this thread's caches made, without parsing; else `extract_decimal`.
 std::optional<Decimal> from_py(PyObject* object);
+// `from_py` for callers that must be exact or nothing: a text the Decimal can only hold rounded is
+// refused with ValueError (the objects the caches made are exact by construction).
+std::optional<Decimal> from_py_exact(PyObject* object);
 // The general conversion: an index-protocol integer that fits 64 bits, else the object's `str` text
 // parsed with the decimal grammar (ValueError with the parser's reason when it does not parse).
 std::optional<Decimal> extract_decimal(PyObject* object);

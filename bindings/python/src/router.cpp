@@ -144,9 +144,9 @@ PyObject* walk(PyObject* self_object, PyObject* const* args, Py_ssize_t nargs, P
   Ref excluded_holder;
   const auto excluded = read_excluded(a[3], excluded_holder);
   if (!excluded) return nullptr;
-  const std::optional<Decimal> quantity = from_py(a[1]);
+  const std::optional<Decimal> quantity = from_py_exact(a[1]);
   if (!quantity) return none_unless_fatal();
-  const std::optional<Decimal> limit = from_py(a[2]);
+  const std::optional<Decimal> limit = from_py_exact(a[2]);
   if (!limit) return none_unless_fatal();
 
   RouterLevelsObject* self = levels_of(self_object);
@@ -233,7 +233,8 @@ PyType_Spec spec = {
     "orvane._core.RouterLevels",
     sizeof(RouterLevelsObject),
     0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_DISALLOW_INSTANTIATION |
+        Py_TPFLAGS_IMMUTABLETYPE,
     slots,
 };
 
@@ -273,7 +274,7 @@ FeeOutcome read_fee(PyObject* answer, Decimal& fee) {
     if (accepted < 0) return FeeOutcome::kRaised;
     if (accepted == 0) return FeeOutcome::kRefused;
   }
-  const std::optional<Decimal> value = from_py(answer);
+  const std::optional<Decimal> value = from_py_exact(answer);
   if (!value) return FeeOutcome::kRefused;  // the conversion error is left for the caller
   fee = *value;
   return FeeOutcome::kValue;
@@ -317,9 +318,9 @@ PyObject* router_levels(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
       if (!PyTuple_Check(row.get())) return raise_not_instance(row.get(), "tuple");
       if (!expect_pair(row.get())) return nullptr;
       PyObject* price_object = PyTuple_GetItem(row.get(), 0);  // alive while `row` is held
-      const std::optional<Decimal> price = from_py(price_object);
+      const std::optional<Decimal> price = from_py_exact(price_object);
       if (!price) return none_unless_fatal();
-      const std::optional<Decimal> size = from_py(PyTuple_GetItem(row.get(), 1));
+      const std::optional<Decimal> size = from_py_exact(PyTuple_GetItem(row.get(), 1));
       if (!size) return none_unless_fatal();
       const Ref answer = Ref::steal(
           PyObject_CallFunctionObjArgs(fee, market_id, price_object, one.get(), nullptr));

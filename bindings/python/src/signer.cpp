@@ -6,9 +6,10 @@
 // can be attached to it or swapped in to read the key.
 #include "signing/signer.h"
 
+#include <string.h>  // explicit_bzero
+
 #include <cstdint>
 #include <new>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,25 +38,36 @@ SignerObject* self_of(PyObject* self) { return reinterpret_cast<SignerObject*>(s
 
 constexpr std::string_view kNotHex = "not a hex private key";
 
-// The key text as UTF-8. A str that cannot be encoded (a lone surrogate) holds a character that is
-// no hex digit, so it is refused like any other non-hex text: the UnicodeEncodeError would carry
-// the whole key text in its `object` attribute.
-std::optional<std::string_view> key_text(PyObject* value) {
+// The key text as UTF-8, in a bytes object of our own that `wipe_key_text` clears. Asking the str
+// for its UTF-8 form instead would leave a copy of the key cached inside the caller's object (for
+// any text that is not pure ASCII, such as a key padded with no-break spaces), never wiped. A str
+// that cannot be encoded (a lone surrogate) holds a character that is no hex digit, so it is
+// refused like any other non-hex text: the UnicodeEncodeError would carry the whole key text in its
+// `object`.
+Ref key_text(PyObject* value) {
   if (!PyUnicode_Check(value)) {
     raise_not_instance(value, "str");
     add_processing_note("private_key");
-    return std::nullopt;
+    return {};
   }
-  Py_ssize_t size = 0;
-  const char* text = PyUnicode_AsUTF8AndSize(value, &size);
-  if (text == nullptr) {
-    if (PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) {
-      PyErr_Clear();
-      value_error(kNotHex);
-    }
-    return std::nullopt;
+  Ref text = Ref::steal(PyUnicode_AsUTF8String(value));
+  if (!text && PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) {
+    PyErr_Clear();
+    value_error(kNotHex);
   }
-  return std::string_view(text, size_t(size));
+  return text;
+}
+
+std::string_view bytes_view(PyObject* bytes) {
+  return std::string_view(PyBytes_AsString(bytes), size_t(PyBytes_Size(bytes)));
+}
+
+// Clears the key text. Only a bytes object that nothing else holds is written to: the empty and
+// one-byte objects are the interpreter's shared singletons.
+void wipe_key_text(PyObject* bytes) {
+  if (Py_REFCNT(bytes) == 1 && PyBytes_Size(bytes) > 1) {
+    explicit_bzero(PyBytes_AsString(bytes), size_t(PyBytes_Size(bytes)));
+  }
 }
 
 const Parameters<1> kNewParameters{"Secp256k1Signer.__new__()", {"private_key"}, 1};
@@ -83,10 +95,11 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   Arguments<1> a;
   if (!a.bind(kNewParameters, stack.data(), nargs, kwnames.get())) return nullptr;
 
-  const auto text = key_text(a[0]);
+  const Ref text = key_text(a[0]);
   if (!text) return nullptr;
   // Read and checked before anything is allocated: a failed constructor leaves no object behind.
-  auto made = signing::Signer::from_hex(*text);
+  auto made = signing::Signer::from_hex(bytes_view(text.get()));
+  wipe_key_text(text.get());
   if (!made) return value_error(made.error());
 
   auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
