@@ -7,7 +7,16 @@ import sys
 import orvane
 import pytest
 from orvane import _core
-from orvane._core import BookSide, LocalBook
+from orvane._core import (
+    BookSide,
+    KalshiBookMessage,
+    LocalBook,
+    OpinionDepthChange,
+    kalshi_book_message,
+    opinion_depth,
+    polymarket_market,
+    polymarket_us_market_data,
+)
 
 # Everything the module may register, in the order it registers it.
 REGISTRATION_ORDER = [
@@ -15,6 +24,8 @@ REGISTRATION_ORDER = [
     "OpinionDepthChange", "Secp256k1Signer", "RouterLevels", "router_view", "router_levels",
     "polymarket_order_hash", "opinion_depth", "polymarket_us_market_data",
 ]  # fmt: skip
+KALSHI = '{"type":"orderbook_delta","msg":{"price_dollars":"0.5","delta_fp":"1"}}'
+OPINION = '{"msgType":"market.depth.diff","price":"0.5","size":"1"}'
 
 
 def test_version_and_registration_order():
@@ -23,7 +34,7 @@ def test_version_and_registration_order():
     assert names[:2] == ["LocalBook", "BookSide"]
     assert names == [name for name in REGISTRATION_ORDER if name in names]
     assert list(vars(_core))[-1] == "__version__"
-    for cls in (LocalBook, BookSide):
+    for cls in (LocalBook, BookSide, KalshiBookMessage, OpinionDepthChange):
         assert (cls.__module__, cls.__qualname__) == ("orvane._core", cls.__name__)
 
 
@@ -41,27 +52,31 @@ def test_reimport_keeps_class_objects():
         sys.modules["orvane._core"] = orvane._core = saved
 
 
-# (method, args, kwargs, message after the display name); methods LocalBook lacks are BookSide's.
+@pytest.mark.parametrize("cls", [BookSide, KalshiBookMessage, OpinionDepthChange])
+def test_classes_made_only_by_the_module_are_immutable(cls):
+    with pytest.raises(TypeError):
+        cls()
+    with pytest.raises(TypeError, match="immutable type"):
+        cls.apply = None
+
+
+# (display name, args, kwargs, message after the display name).
 BINDING_FAILURES = [
-    ("add", ("bid", 1), {}, "missing 1 required positional argument: 'delta'"),
-    ("add", (), {}, "missing 3 required positional arguments: 'side', 'price' and 'delta'"),
-    ("set", (), {"price": 1}, "missing 2 required positional arguments: 'side' and 'size'"),
-    ("replace", ([],), {}, "missing 1 required positional argument: 'asks'"),
-    ("add", ("bid", 1, 2, 3), {}, "takes 3 positional arguments but 4 were given"),
-    ("add", ("bid", 1, 2), {"side": "a"}, "got multiple values for argument 'side'"),
-    ("set", ("bid", 1, 2), {"delta": 1}, "got an unexpected keyword argument 'delta'"),
-    ("levels", (1, 2), {}, "takes from 0 to 1 positional arguments but 2 were given"),
-    ("mirrored", (1, 2, 3), {}, "takes from 0 to 1 positional arguments but 3 were given"),
-    ("invalidate", (1,), {}, "takes 0 positional arguments but 1 was given"),
-    ("get", (), {}, "missing 1 required positional argument: 'price'"),
-    ("get", (1, 2, 3), {}, "takes from 1 to 2 positional arguments but 3 were given"),
-    ("get", (1,), {"price": 1}, "got multiple values for argument 'price'"),
-    ("pop", (), {}, "missing 1 required positional argument: 'price'"),
+    ("LocalBook.add", ("bid", 1), {}, "missing 1 required positional argument: 'delta'"),
+    ("LocalBook.add", (), {}, "missing 3 required positional arguments: 'side', 'price' and 'delta'"),
+    ("LocalBook.set", (), {"price": 1}, "missing 2 required positional arguments: 'side' and 'size'"),
+    ("LocalBook.add", ("bid", 1, 2, 3), {}, "takes 3 positional arguments but 4 were given"),
+    ("LocalBook.add", ("bid", 1, 2), {"side": "a"}, "got multiple values for argument 'side'"),
+    ("LocalBook.set", ("bid", 1, 2), {"delta": 1}, "got an unexpected keyword argument 'delta'"),
+    ("LocalBook.levels", (1, 2), {}, "takes from 0 to 1 positional arguments but 2 were given"),
+    ("LocalBook.invalidate", (1,), {}, "takes 0 positional arguments but 1 was given"),
+    ("BookSide.get", (1, 2, 3), {}, "takes from 1 to 2 positional arguments but 3 were given"),
+    ("BookSide.pop", (), {}, "missing 1 required positional argument: 'price'"),
     # The star parameter collects positional extras only.
-    ("pop", (1,), {"default": 2}, "got an unexpected keyword argument 'default'"),
-    ("keys", (1, 2), {}, "takes 0 positional arguments but 2 were given"),
-    ("copy", (), {"deep": True}, "got an unexpected keyword argument 'deep'"),
-]
+    ("BookSide.pop", (1,), {"default": 2}, "got an unexpected keyword argument 'default'"),
+    ("polymarket_market", ("[]", {}, {}), {}, "missing 1 required positional argument: 'markets'"),
+    ("polymarket_us_market_data", (), {"raw": "{}"}, "missing 1 required positional argument: 'books'"),
+]  # fmt: skip
 
 
 @pytest.mark.parametrize(("name", "args", "kwargs", "message"), BINDING_FAILURES)
@@ -69,10 +84,11 @@ def test_binding_failures(name, args, kwargs, message, snapshot):
     book = LocalBook()
     book.replace([("1", 1)], [("0.6", 2)])
     before = snapshot(book)
-    target = book if hasattr(LocalBook, name) else book.bids
+    owner, _, method = name.rpartition(".")
+    target = {"": _core, "LocalBook": book, "BookSide": book.bids}[owner]
     with pytest.raises(TypeError) as info:
-        getattr(target, name)(*args, **kwargs)
-    assert str(info.value) == f"{type(target).__name__}.{name}() {message}"
+        getattr(target, method)(*args, **kwargs)
+    assert str(info.value) == f"{name}() {message}"
     assert snapshot(book) == before
 
 
@@ -82,10 +98,13 @@ def test_keyword_arguments_bind():
     book.replace(asks=[], bids=[(1, 1)])
     assert book.levels(depth=0) == ((), ()) and book.mirrored(face_value=2).asks == {1: 1}
     assert book.bids.get(price=1) == 1 and book.bids.get(2, default=5) == 5
+    assert polymarket_market(raw="[]", books={}, unverified={}, markets={}) == []
 
 
 PARSE = "Failed to parse"
 NOT_BOOL = "is not an instance of 'bool'"
+NOT_DICT = "is not an instance of 'dict'"
+NOT_STR = "'bytes' object is not an instance of 'str'"
 
 CONVERSION_FAILURES = [
     (lambda b: b.set("bid", "abc", 1), ValueError, PARSE, "price"),
@@ -100,6 +119,13 @@ CONVERSION_FAILURES = [
     (lambda b: setattr(b, "ready", None), TypeError, f"'None' {NOT_BOOL}", "value"),
     (lambda b: b.bids.__setitem__("abc", 1), ValueError, PARSE, "price"),
     (lambda b: b.bids.__setitem__(1, ""), ValueError, PARSE, "size"),
+    (lambda b: kalshi_book_message(b"{}", {}), TypeError, NOT_STR, "raw"),
+    (lambda b: kalshi_book_message(raw="", books=[]), TypeError, f"'list' object {NOT_DICT}", "books"),
+    (lambda b: kalshi_book_message(KALSHI, {}).apply(None), TypeError, f"'None' {NOT_DICT}", "books"),
+    (lambda b: polymarket_market("[]", {}, None, {}), TypeError, f"'None' {NOT_DICT}", "unverified"),
+    (lambda b: polymarket_us_market_data("{}", []), TypeError, f"'list' object {NOT_DICT}", "books"),
+    (lambda b: opinion_depth(raw=b"{}"), TypeError, NOT_STR, "raw"),
+    (lambda b: opinion_depth(OPINION).apply(book={}), TypeError, "'dict' object is not an instance of 'LocalBook'", "book"),
 ]  # fmt: skip
 
 
@@ -111,7 +137,7 @@ def test_conversion_failures_carry_a_note(call, kind, message, parameter, snapsh
     before = snapshot(book)
     with pytest.raises(kind) as info:
         call(book)
-    assert message is None or str(info.value) == message
+    assert type(info.value) is kind and (message is None or str(info.value) == message)
     assert info.value.__notes__ == [f"while processing '{parameter}'"]
     assert snapshot(book) == before
     book.invalidate()  # no access was left behind
@@ -129,8 +155,7 @@ BOOK_SIDE_DOC = (
     "`len(...)`, equality with a plain dict. It is a live view: it reads and\n"
     "writes the book it came from. Keys iterate in ascending price order."
 )
-LEVELS_DOC = "Bids best first (descending), asks best first (ascending)."
-MIRRORED_DOC = "The other side's view: bids become asks at `1 - p`."
+ANY = object()  # a docstring the specification only paraphrases
 
 SIGNATURES = [
     (LocalBook, "()", LOCAL_BOOK_DOC),
@@ -138,8 +163,8 @@ SIGNATURES = [
     (LocalBook.add, "($self, side, price, delta)", None),
     (LocalBook.set, "($self, side, price, size)", None),
     (LocalBook.replace, "($self, bids, asks)", None),
-    (LocalBook.levels, "($self, depth=None)", LEVELS_DOC),
-    (LocalBook.mirrored, "($self, face_value=...)", MIRRORED_DOC),
+    (LocalBook.levels, "($self, depth=None)", "Bids best first (descending), asks best first (ascending)."),
+    (LocalBook.mirrored, "($self, face_value=...)", "The other side's view: bids become asks at `1 - p`."),
     (LocalBook.invalidate, "($self)", None),
     (BookSide.keys, "($self)", None),
     (BookSide.values, "($self)", None),
@@ -149,16 +174,26 @@ SIGNATURES = [
     (BookSide.copy, "($self)", "A plain `dict` copy of these levels."),
     (LocalBook.bids, None, "The bid levels, as a live price -> size mapping."),
     (LocalBook.asks, None, "The ask levels, as a live price -> size mapping."),
-    *((getattr(LocalBook, name), None, None) for name in ("sequence", "timestamp", "ready")),
-    (LocalBook.best_bid, None, None),
-    (LocalBook.best_ask, None, None),
-]
+    *((getattr(LocalBook, name), None, None) for name in ("sequence", "timestamp", "ready", "best_bid", "best_ask")),
+    (kalshi_book_message, "(raw, books)", ANY),
+    (KalshiBookMessage, None, "One decoded book message, not yet applied."),
+    (KalshiBookMessage.apply, "($self, books)", ANY),
+    (KalshiBookMessage.seq, None, "`seq` as sent, for `book.sequence` and the event."),
+    (KalshiBookMessage.kind, None, "The message's `type`: `orderbook_snapshot` or `orderbook_delta`."),
+    (KalshiBookMessage.seq_number, None, "`int(seq)`, for the sequence check; `None` without one."),
+    (KalshiBookMessage.sid, None, None),
+    (opinion_depth, "(raw)", ANY),
+    (OpinionDepthChange, None, "One decoded Opinion depth change, not yet applied."),
+    (OpinionDepthChange.apply, "($self, book)", ANY),
+    (polymarket_market, "(raw, books, unverified, markets)", None),
+    (polymarket_us_market_data, "(raw, books)", ANY),
+]  # fmt: skip
 
 
 @pytest.mark.parametrize(("target", "signature", "doc"), SIGNATURES)
 def test_text_signatures_and_docstrings(target, signature, doc):
     assert getattr(target, "__text_signature__", None) == signature
-    assert target.__doc__ == doc
+    assert bool(target.__doc__) if doc is ANY else target.__doc__ == doc
     if signature is not None:
         expected = signature.replace("$self", "self, /").replace("...", "Ellipsis")
         assert str(inspect.signature(target)) == expected

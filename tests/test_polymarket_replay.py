@@ -113,19 +113,8 @@ class Model:
             applied[asset][side == "asks"].append(BookLevel(p, size))
             self.unverified[asset] = (ts, c["best_bid"], c["best_ask"])
         for asset, (bids, asks) in applied.items():
-            events.append(
-                (
-                    "book",
-                    asset,
-                    m["market"],
-                    "delta",
-                    tuple(bids),
-                    tuple(asks),
-                    *self.best(asset),
-                    ts,
-                    None,
-                )
-            )
+            changed = ("delta", tuple(bids), tuple(asks), *self.best(asset), ts, None)
+            events.append(("book", asset, m["market"], *changed))
 
 
 def test_replay_matches_model():

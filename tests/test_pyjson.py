@@ -46,12 +46,6 @@ def test_passed_through_values_equal_json_loads(value, ascii_only):
     assert same(info["market_id"], expected)
 
 
-def test_repeated_names_keep_the_last_value_in_name_order():
-    text = '{"type":"orderbook_snapshot","sid":{"b":1,"a":2,"b":[3]}}'
-    sid = kalshi_book_message(text, {}).sid
-    assert sid == {"a": 2, "b": [3]} and list(sid) == ["a", "b"]
-
-
 @given(FLOATS)
 @example(0.1)
 @example(100.0)

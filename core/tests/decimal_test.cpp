@@ -9,203 +9,155 @@
 namespace orvane {
 namespace {
 
+// Values of the grammar are also checked against Python's decimal by hypothesis
+// (tests/test_decimal_properties.py), which sees only accept or refuse: the reasons live here.
+
 __extension__ using i128 = __int128;  // signed sums for the model below
 
 constexpr const char* kMax = "79228162514264337593543950335";  // 2^96 - 1
 
-Decimal dec(std::string_view text) {
-  auto parsed = parse(text);
-  EXPECT_TRUE(parsed.has_value()) << text << ": " << parsed.error();
-  return parsed.value_or(Decimal{});
+Decimal dec(std::string_view text) { return parse(text).value(); }
+
+// The canonical text (which spells out scale and sign), or the reason prefixed with "!".
+std::string shown(std::string_view text) {
+  const auto parsed = parse(text);
+  return parsed ? to_text(*parsed) : "!" + parsed.error();
 }
 
-struct ParseCase {
-  std::string text;
-  std::string expected;  // canonical text, or the reason when `ok` is false
-  bool ok = true;
-};
+TEST(DecimalParse, CanonicalTextOrReason) {
+  const std::pair<std::string, std::string> cases[] = {
+      // Plain notation.
+      {"0.50", "0.50"},
+      {"-0", "-0"},
+      {"1_._5_", "1.5"},
+      {".5", "0.5"},
+      {"5.", "5"},
+      {kMax, kMax},
+      // Past 28 fractional digits, or past what the mantissa holds: rounded by the first dropped
+      // digit alone, a carry running through.
+      {"0.123456789012345678901234567851", "0.1234567890123456789012345679"},
+      {"1.000000000000000000000000000049__12", "1.0000000000000000000000000000"},
+      {"-0.99999999999999999999999999995", "-1.0000000000000000000000000000"},
+      {"9.9999999999999999999999999999", "10.000000000000000000000000000"},
+      {"7922816251426433759354395033.54", "7922816251426433759354395033.5"},
+      {"79228162514264337593543950335.4", kMax},
+      // Without an exponent marker every failure reads the same.
+      {"", "!Failed to parse"},
+      {"abc", "!Failed to parse"},
+      {"_1", "!Failed to parse"},
+      {" 1", "!Failed to parse"},
+      {"1.2.3", "!Failed to parse"},
+      {"79228162514264337593543950336", "!Failed to parse"},
+      {"79228162514264337593543950335.5", "!Failed to parse"},
+      // Scientific notation.
+      {"1e-3", "0.001"},
+      {"1E2", "100"},
+      {"1.25e1", "12.5"},
+      {"1.50e1", "15.0"},
+      {"1.0e2", "100"},
+      {"-2.5E-1", "-0.25"},
+      {"1e-0", "1"},
+      {"1e-28", "0.0000000000000000000000000001"},
+      // Beyond scale 28 the value is rounded once, a half away from zero.
+      {"1.5e-28", "0.0000000000000000000000000002"},
+      {"-2.49e-28", "-0.0000000000000000000000000002"},
+      {"0.149e-27", "0.0000000000000000000000000001"},
+      {"0.00e-28", "0.0000000000000000000000000000"},
+      {"e5", "!Invalid decimal: empty"},
+      {"+e5", "!Invalid decimal: no digits found"},
+      {"_1e5", "!Invalid decimal: must start lead with a number"},
+      {"1..2e1", "!Invalid decimal: two decimal points"},
+      {"xe5", "!Invalid decimal: unknown character"},
+      {"+-1e1", "!Invalid decimal: unknown character"},
+      // After the last kept digit only digits and underscores may follow.
+      {"0.12345678901234567890123456789.1e0", "!Invalid decimal: two decimal points"},
+      {"0.12345678901234567890123456789xe0", "!Invalid decimal: unknown character"},
+      {"79228162514264337593543950336e0", "!Invalid decimal: overflow from too many digits"},
+      {"79228162514264337593543950335.5e0",
+       "!Invalid decimal: overflow from mantissa after rounding"},
+      {"1e", "!Failed to parse"},
+      {"1e+", "!Failed to parse"},
+      {"1e5e5", "!Failed to parse"},
+      {"1e4294967296", "!Failed to parse"},
+      {"1e-30", "!Scale exceeds the maximum precision allowed: 30 > 28"},
+      {"0e29", "!Scale exceeds the maximum precision allowed: 29 > 28"},
+      {"8e28", "!Number exceeds maximum value that can be represented."},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(shown(text), expected) << text;
+}
 
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
-
-class DecimalParse : public ::testing::TestWithParam<ParseCase> {};
-
-TEST_P(DecimalParse, CanonicalTextOrReason) {
-  const ParseCase& c = GetParam();
-  const auto parsed = parse(c.text);
-  if (c.ok) {
-    ASSERT_TRUE(parsed.has_value()) << parsed.error();
-    EXPECT_EQ(to_text(*parsed), c.expected);
-  } else {
-    ASSERT_FALSE(parsed.has_value()) << to_text(*parsed);
-    EXPECT_EQ(parsed.error(), c.expected);
+// Exact parsing refuses what plain parsing would round, and only that.
+TEST(DecimalParse, ExactRefusesRounding) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"0.5", "0.5"},
+      {"0.5000000000000000000000000000000", "0.5000000000000000000000000000"},
+      {"0.12345678901234567890123456789", "!Inexact decimal: more digits than a Decimal holds"},
+      {"1.55E-27", "!Inexact decimal: more digits than a Decimal holds"},
+      {"1.5E-27", "0.0000000000000000000000000015"},
+      {"0.00000000000000000000000000001e1", "0.0000000000000000000000000001"},
+      {"abc", "!Failed to parse"},
+  };
+  for (const auto& [text, expected] : cases) {
+    const auto parsed = parse_exact(text);
+    EXPECT_EQ(parsed ? to_text(*parsed) : "!" + parsed.error(), expected) << text;
   }
 }
-
-// Scale and sign are read back through the canonical text, which spells both out.
-INSTANTIATE_TEST_SUITE_P(
-    Plain, DecimalParse,
-    ::testing::Values(
-        ParseCase{"0.50", "0.50"}, ParseCase{"+1", "1"}, ParseCase{"-0.010", "-0.010"},
-        ParseCase{"-0", "-0"}, ParseCase{"1_0", "10"}, ParseCase{"1_._5_", "1.5"},
-        ParseCase{".5", "0.5"}, ParseCase{"5.", "5"}, ParseCase{"00012.30", "12.30"},
-        ParseCase{kMax, kMax},
-        // Past 28 fractional digits: rounded by the first dropped digit alone.
-        ParseCase{"0.123456789012345678901234567851", "0.1234567890123456789012345679"},
-        ParseCase{"0.1234567890123456789012345678_9", "0.1234567890123456789012345679"},
-        ParseCase{"1.000000000000000000000000000049__12", "1.0000000000000000000000000000"},
-        ParseCase{"-0.99999999999999999999999999995", "-1.0000000000000000000000000000"},
-        // Past what the mantissa holds once a point was seen.
-        ParseCase{"9.9999999999999999999999999999", "10.000000000000000000000000000"},
-        ParseCase{"7922816251426433759354395033.54", "7922816251426433759354395033.5"},
-        ParseCase{"79228162514264337593543950335.4", kMax},
-        // Rounding 2^96 - 1 up at scale 1 gives up that digit too.
-        ParseCase{"7922816251426433759354395033.59", "7922816251426433759354395034"},
-        // Failures of plain notation only ever surface as this.
-        ParseCase{"", "Failed to parse", false}, ParseCase{"abc", "Failed to parse", false},
-        ParseCase{"_1", "Failed to parse", false}, ParseCase{" 1", "Failed to parse", false},
-        ParseCase{"1.2.3", "Failed to parse", false},
-        ParseCase{"79228162514264337593543950336", "Failed to parse", false},
-        ParseCase{"79228162514264337593543950335.5", "Failed to parse", false},
-        ParseCase{"0.12345678901234567890123456789x", "Failed to parse", false}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Scientific, DecimalParse,
-    ::testing::Values(
-        ParseCase{"1e-3", "0.001"}, ParseCase{"1E2", "100"}, ParseCase{"1e-07", "0.0000001"},
-        ParseCase{"1.25e1", "12.5"}, ParseCase{"1.50e1", "15.0"}, ParseCase{"1.0e2", "100"},
-        ParseCase{"-2.5E-1", "-0.25"}, ParseCase{"1e-0", "1"},
-        ParseCase{"7.9228162514264337593543950335e28", kMax},
-        ParseCase{"1e-28", "0.0000000000000000000000000001"},
-        // Beyond scale 28: the value is rounded once, a half away from zero, as its plain spelling.
-        ParseCase{"1.5e-28", "0.0000000000000000000000000002"},
-        ParseCase{"2.5e-28", "0.0000000000000000000000000003"},
-        ParseCase{"-2.49e-28", "-0.0000000000000000000000000002"},
-        ParseCase{"0.149e-27", "0.0000000000000000000000000001"},
-        ParseCase{"0.00e-28", "0.0000000000000000000000000000"},
-        // A positive exponent brings fractional digits back into range rather than losing them.
-        ParseCase{"0.00000000000000000000000000001e1", "0.0000000000000000000000000001"},
-        ParseCase{"e5", "Invalid decimal: empty", false},
-        ParseCase{"+e5", "Invalid decimal: no digits found", false},
-        ParseCase{"_1e5", "Invalid decimal: must start lead with a number", false},
-        ParseCase{"-._1e5", "Invalid decimal: must start lead with a number", false},
-        ParseCase{"1..2e1", "Invalid decimal: two decimal points", false},
-        ParseCase{"xe5", "Invalid decimal: unknown character", false},
-        ParseCase{"+-1e1", "Invalid decimal: unknown character", false},
-        ParseCase{"0.12345678901234567890123456789.1e0", "Invalid decimal: two decimal points",
-                  false},
-        ParseCase{"0.12345678901234567890123456789xe0", "Invalid decimal: unknown character",
-                  false},
-        ParseCase{"79228162514264337593543950336e0",
-                  "Invalid decimal: overflow from too many digits", false},
-        ParseCase{"79228162514264337593543950335.5e0",
-                  "Invalid decimal: overflow from mantissa after rounding", false},
-        ParseCase{"1e", "Failed to parse", false}, ParseCase{"1e+", "Failed to parse", false},
-        ParseCase{"1e-+5", "Failed to parse", false}, ParseCase{"1e5e5", "Failed to parse", false},
-        ParseCase{"1E5 ", "Failed to parse", false},
-        ParseCase{"1e4294967296", "Failed to parse", false},
-        ParseCase{"1e-30", "Scale exceeds the maximum precision allowed: 30 > 28", false},
-        ParseCase{"0e29", "Scale exceeds the maximum precision allowed: 29 > 28", false},
-        ParseCase{"1e-4294967295", "Scale exceeds the maximum precision allowed: 4294967295 > 28",
-                  false},
-        ParseCase{"8e28", "Number exceeds maximum value that can be represented.", false}));
 
 TEST(DecimalText, Canonical) {
   EXPECT_EQ(to_text(Decimal::from_parts(150, 2, false)), "1.50");
   EXPECT_EQ(to_text(Decimal::from_parts(5, 3, false)), "0.005");
   EXPECT_EQ(to_text(Decimal::from_parts(0, 2, false)), "0.00");
-  EXPECT_EQ(to_text(Decimal::from_parts(0, 0, true)), "-0");
   EXPECT_EQ(to_text(Decimal::from_parts(kMaxMantissa, 28, true)),
             "-7.9228162514264337593543950335");
-  EXPECT_EQ(to_text(Decimal::from_parts(pow10(19), 0, false)), "10000000000000000000");
   EXPECT_EQ(to_text(Decimal::from_parts(u128{1} << 64, 20, false)), "0.18446744073709551616");
   EXPECT_EQ(to_text(Decimal::from_integer(INT64_MIN)), "-9223372036854775808");
 }
 
-// Every representation survives text and back, bit for bit.
-TEST(DecimalText, RoundTripsThroughParse) {
-  std::mt19937_64 rng(7);
-  for (int i = 0; i < 20000; ++i) {
-    const u128 wide = (u128(rng()) << 64) | rng();
-    const u128 mantissa = (wide >> (rng() % 128)) & kMaxMantissa;
-    const Decimal d = Decimal::from_parts(mantissa, rng() % 29, rng() & 1);
-    const auto back = parse(to_text(d));
-    ASSERT_TRUE(back.has_value()) << to_text(d);
-    ASSERT_TRUE(back->same_representation(d)) << to_text(d);
-  }
-}
-
 TEST(DecimalCompare, ByValue) {
-  struct Case {
-    const char* a;
-    const char* b;
-    int order;
-  };
-  const Case cases[] = {{"0.5", "0.50", 0},
-                        {"-0", "0", 0},
-                        {"-0.00", "0", 0},
-                        {"1", "0.9999999999999999999999999999", 1},
-                        {"-1", "-0.9", -1},
-                        {"0.1", "-0.1", 1},
-                        {"-0.0000000000000000000000000001", "-0", -1},
-                        {kMax, "7.9228162514264337593543950335", 1},
-                        {"7.9228162514264337593543950335", "7.9228162514264337593543950334999", 0}};
-  for (const Case& c : cases) {
-    const Decimal a = dec(c.a), b = dec(c.b);
-    EXPECT_EQ(compare(a, b), c.order <=> 0) << c.a << " vs " << c.b;
-    EXPECT_EQ(compare(b, a), 0 <=> c.order) << c.b << " vs " << c.a;
+  const std::tuple<const char*, const char*, int> cases[] = {
+      {"0.5", "0.50", 0},
+      {"-0.00", "0", 0},
+      {"1", "0.9999999999999999999999999999", 1},
+      {"-1", "-0.9", -1},
+      {"-0.0000000000000000000000000001", "-0", -1},
+      {kMax, "7.9228162514264337593543950335", 1},
+      {"7.9228162514264337593543950335", "7.9228162514264337593543950334999", 0}};
+  for (const auto& [a, b, order] : cases) {
+    EXPECT_EQ(compare(dec(a), dec(b)), order <=> 0) << a << " vs " << b;
+    EXPECT_EQ(compare(dec(b), dec(a)), 0 <=> order) << b << " vs " << a;
   }
   EXPECT_FALSE(dec("0.5").same_representation(dec("0.50")));
   EXPECT_FALSE(dec("-0").same_representation(dec("0")));
 }
 
-struct ArithmeticCase {
-  const char* a;
-  char op;
-  const char* b;
-  const char* expected;  // canonical text, or the error
-};
-
-void PrintTo(const ArithmeticCase& c, std::ostream* os) { *os << c.a << ' ' << c.op << ' ' << c.b; }
-
-class DecimalArithmetic : public ::testing::TestWithParam<ArithmeticCase> {};
-
-TEST_P(DecimalArithmetic, MatchesPythonDecimal) {
-  const ArithmeticCase& c = GetParam();
-  const Decimal a = dec(c.a), b = dec(c.b);
-  const auto result = c.op == '+' ? add(a, b) : sub(a, b);
-  EXPECT_EQ(result ? to_text(*result) : result.error(), c.expected);
-}
-
 // Expected values are those of Python's decimal with ROUND_HALF_EVEN at the scale the rule picks.
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DecimalArithmetic,
-    ::testing::Values(
-        ArithmeticCase{"0.1", '+', "0.2", "0.3"}, ArithmeticCase{"0.45", '+', "0.010", "0.460"},
-        ArithmeticCase{"1", '-', "0.4500", "0.5500"}, ArithmeticCase{"-0.5", '+', "0.5", "0.0"},
-        ArithmeticCase{"-1", '+', "1.0000000000", "0.0000000000"},
-        ArithmeticCase{"-0", '+', "-0", "-0"}, ArithmeticCase{"-0.0", '-', "0", "-0.0"},
-        ArithmeticCase{"0", '-', "0", "0"}, ArithmeticCase{kMax, '+', "0.4", kMax},
-        // Too wide at the common scale: the fewest digits dropped, half to even.
-        ArithmeticCase{"10000000000", '+', "0.0000000000000000000000000001",
-                       "10000000000.000000000000000000"},
-        ArithmeticCase{"7922816251426433759354395032.5", '+', "0.05",
-                       "7922816251426433759354395032.6"},
-        ArithmeticCase{"7922816251426433759354395032.4", '+', "0.05",
-                       "7922816251426433759354395032.4"},
-        ArithmeticCase{"7922816251426433759354395033.5", '+', "0.1",
-                       "7922816251426433759354395034"},
-        ArithmeticCase{kMax, '-', "0.5000000000000000000000000000",
-                       "79228162514264337593543950334"},
-        ArithmeticCase{"79228162514264337593543950334", '+', "0.5000000000",
-                       "79228162514264337593543950334"},
-        ArithmeticCase{"79228162514264337593543950334", '+', "0.50000000001", kMax},
-        // Not even scale 0 holds it.
-        ArithmeticCase{kMax, '+', "1", "Addition overflowed"},
-        ArithmeticCase{kMax, '+', "0.5", "Addition overflowed"},
-        ArithmeticCase{kMax, '+', "0.5000000000000000000000000001", "Addition overflowed"},
-        ArithmeticCase{"-79228162514264337593543950335", '+', "-1", "Addition overflowed"},
-        ArithmeticCase{kMax, '-', "-1", "Subtraction overflowed"},
-        ArithmeticCase{"-79228162514264337593543950335", '-', "1", "Subtraction overflowed"}));
+TEST(DecimalArithmetic, MatchesPythonDecimal) {
+  const std::tuple<const char*, char, const char*, const char*> cases[] = {
+      {"0.1", '+', "0.2", "0.3"},
+      {"0.45", '+', "0.010", "0.460"},
+      {"1", '-', "0.4500", "0.5500"},
+      {"-1", '+', "1.0000000000", "0.0000000000"},
+      {"-0", '+', "-0", "-0"},
+      {"-0.0", '-', "0", "-0.0"},
+      {"0", '-', "0", "0"},
+      {kMax, '+', "0.4", kMax},
+      // Too wide at the common scale: the fewest digits dropped, half to even.
+      {"10000000000", '+', "0.0000000000000000000000000001", "10000000000.000000000000000000"},
+      {"7922816251426433759354395032.5", '+', "0.05", "7922816251426433759354395032.6"},
+      {"7922816251426433759354395032.4", '+', "0.05", "7922816251426433759354395032.4"},
+      {"7922816251426433759354395033.5", '+', "0.1", "7922816251426433759354395034"},
+      {kMax, '-', "0.5000000000000000000000000000", "79228162514264337593543950334"},
+      {"79228162514264337593543950334", '+', "0.50000000001", kMax},
+      // Not even scale 0 holds it.
+      {kMax, '+', "0.5", "Addition overflowed"},
+      {"-79228162514264337593543950335", '+', "-1", "Addition overflowed"},
+      {kMax, '-', "-1", "Subtraction overflowed"},
+  };
+  for (const auto& [a, op, b, expected] : cases) {
+    const auto result = op == '+' ? add(dec(a), dec(b)) : sub(dec(a), dec(b));
+    EXPECT_EQ(result ? to_text(*result) : result.error(), expected) << a << op << b;
+  }
+}
 
 // Half-to-even rounding of `value` to `digits` fewer digits, by plain division.
 u128 round_half_even(u128 value, uint32_t digits) {
@@ -217,7 +169,7 @@ u128 round_half_even(u128 value, uint32_t digits) {
 // Random operands whose aligned sum fits 128 bits, against plain 128-bit arithmetic: exact when the
 // sum fits 96 bits, else the fewest digits dropped, half to even. Compare agrees with the sign of
 // the difference.
-TEST(DecimalArithmeticModel, AgreesWithWideIntegers) {
+TEST(DecimalArithmetic, AgreesWithWideIntegers) {
   std::mt19937_64 rng(11);
   for (int i = 0; i < 50000; ++i) {
     const uint32_t sa = rng() % 29;
@@ -250,14 +202,11 @@ TEST(DecimalArithmeticModel, AgreesWithWideIntegers) {
 }
 
 TEST(DecimalNormalize, DropsTrailingFractionalZeros) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"1.500", "1.5"},
-      {"100", "100"},
-      {"0.000", "0"},
-      {"-0.00", "-0"},
-      {"10.10", "10.1"},
-      {"1.0000000000000000000000000000", "1"},
-      {"0.0000000000000000000000000001", "0.0000000000000000000000000001"}};
+  const std::pair<const char*, const char*> cases[] = {{"1.500", "1.5"},
+                                                       {"100", "100"},
+                                                       {"-0.00", "-0"},
+                                                       {"10.10", "10.1"},
+                                                       {"1.0000000000000000000000000000", "1"}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(to_text(normalize(dec(text))), expected);
 }
 

@@ -22,6 +22,8 @@ std::string error_of(std::string_view text) {
   return value ? "accepted" : value.error();
 }
 
+// Values that reach Python are checked against json.loads by hypothesis (tests/test_pyjson.py);
+// here the texts it does not write: -0, integers just past each 64-bit range, underflow.
 TEST(JsonParse, ScalarAndNumberForms) {
   struct Case {
     const char* text;
@@ -32,15 +34,10 @@ TEST(JsonParse, ScalarAndNumberForms) {
       {" false\r\n", JsonValue::boolean(false)},
       {"0", JsonValue::unsigned_integer(0)},
       {"-0", JsonValue::unsigned_integer(0)},
-      {"18446744073709551615", JsonValue::unsigned_integer(18446744073709551615u)},
       {"9223372036854775808", JsonValue::unsigned_integer(9223372036854775808u)},
-      {"-1", JsonValue::integer(-1)},
       {"-9223372036854775808", JsonValue::integer(INT64_MIN)},
       {"18446744073709551616", JsonValue::floating(18446744073709551616.0)},
       {"-9223372036854775809", JsonValue::floating(-9223372036854775809.0)},
-      {"123456789012345678901234567890", JsonValue::floating(1.2345678901234568e29)},
-      {"1e2", JsonValue::floating(100.0)},
-      {"0.1", JsonValue::floating(0.1)},
       {"1E-400", JsonValue::floating(0.0)},
       {"[ 1 , -2.5e3 ]",
        JsonValue::array({JsonValue::unsigned_integer(1), JsonValue::floating(-2500)})},
@@ -50,7 +47,6 @@ TEST(JsonParse, ScalarAndNumberForms) {
     EXPECT_EQ(value.kind(), c.expected.kind()) << c.text;
     EXPECT_EQ(value, c.expected) << c.text;
   }
-  EXPECT_TRUE(std::signbit(parsed("-0.0").as_float()));
 }
 
 TEST(JsonParse, ObjectMembersSortedByNameLastRepeatWins) {
@@ -90,16 +86,10 @@ TEST(JsonParse, ErrorsNameTheFaultAndWhere) {
   };
   const Case cases[] = {
       {"", "EOF while parsing a value at line 1 column 0"},
-      {"  ", "EOF while parsing a value at line 1 column 2"},
       {"\"a\" x", "trailing characters at line 1 column 5"},
-      {"{} {}", "trailing characters at line 1 column 4"},
-      {"[1]]", "trailing characters at line 1 column 4"},
-      {"true false", "trailing characters at line 1 column 6"},
-      {"falsee", "trailing characters at line 1 column 6"},
       {"[1,2", "EOF while parsing a list at line 1 column 4"},
       {"{\"a\":1", "EOF while parsing an object at line 1 column 6"},
       {"[1,]", "trailing comma at line 1 column 4"},
-      {"{\"a\":1,}", "trailing comma at line 1 column 8"},
       {"[1 2]", "expected `,` or `]` at line 1 column 4"},
       {"{\"a\":1 \"b\":2}", "expected `,` or `}` at line 1 column 8"},
       {"{\"a\" 1}", "expected `:` at line 1 column 6"},
@@ -107,18 +97,14 @@ TEST(JsonParse, ErrorsNameTheFaultAndWhere) {
       {"[,1]", "expected value at line 1 column 2"},
       {"[nul]", "expected ident at line 1 column 5"},
       {"01", "invalid number at line 1 column 2"},
-      {"-x", "invalid number at line 1 column 2"},
       {"[1e400]", "number out of range at line 1 column 2"},
       {"\"abc", "EOF while parsing a string at line 1 column 4"},
       {R"("\x")", "invalid escape at line 1 column 3"},
-      {R"("\u12")", "invalid escape at line 1 column 6"},
       {R"(["\ud800"])", "lone surrogate in hex escape at line 1 column 8"},
-      {R"("\udc00\ud800")", "lone surrogate in hex escape at line 1 column 7"},
       {"\"a\x01\"",
        "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"},
       {"\"a\xff\"", "invalid UTF-8 at line 1 column 3"},
       {"\"\xed\xa0\x80\"", "invalid UTF-8 at line 1 column 2"},  // an encoded surrogate
-      {"[\xff]", "expected value at line 1 column 2"},
       {"[1,\n 2,\n x]", "expected value at line 3 column 2"},
       {"[1,\n", "EOF while parsing a list at line 2 column 0"},
   };
@@ -155,36 +141,38 @@ TEST(JsonParse, AgreesWithTheFaultScannerOnMutatedTexts) {
       "0",    "-12",  "3.5e-2",   "-0.0E+1",     "18446744073709551616", "true", "false",
       "null", "\"\"", "\"a\\n\"", "\"\\u00e9\"", "\"\xc3\xa9\"",         "[]",   "{}"};
   const std::string noise = "[]{},:\"\\ -+.0123456789eEtrufalsn\x01\xff\xc3\n\r\t/u";
-  const auto pick = [&](std::size_t n) {
-    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
-  };
+  const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
   std::function<std::string(int)> generate = [&](int depth) -> std::string {
     const std::size_t kind = depth > 3 ? 0 : pick(3);
     if (kind == 0) return atoms[pick(atoms.size())];
     std::string text(1, kind == 1 ? '[' : '{');
-    const std::size_t count = pick(4);
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0, count = pick(4); i < count; ++i) {
       if (i > 0) text += pick(2) ? "," : " , ";
       if (kind == 2) text += "\"k" + std::to_string(pick(3)) + "\":";
       text += generate(depth + 1);
     }
     return text + (kind == 1 ? ']' : '}');
   };
+  // Goes down through containers and takes raw text at the leaves; each slice parses on its own.
+  std::function<JsonStatus(JsonCursor&)> visit = [&](JsonCursor& cursor) -> JsonStatus {
+    const auto type = cursor.type();
+    if (!type) return std::unexpected(type.error());
+    if (*type == JsonType::Array) return cursor.elements(visit);
+    if (*type == JsonType::Object)
+      return cursor.members([&](std::string_view, JsonCursor& member) { return visit(member); });
+    const auto raw = cursor.raw();
+    if (!raw) return std::unexpected(raw.error());
+    EXPECT_TRUE(parse_json(*raw)) << *raw;
+    return {};
+  };
   int accepted = 0;
   for (int round = 0; round < 20000; ++round) {
     std::string text = generate(0);
     for (std::size_t edits = pick(3); edits > 0 && !text.empty(); --edits) {
-      const std::size_t at = pick(text.size());
-      switch (pick(3)) {
-        case 0:
-          text.erase(at, 1);
-          break;
-        case 1:
-          text.insert(at, 1, noise[pick(noise.size())]);
-          break;
-        default:
-          text[at] = noise[pick(noise.size())];
-      }
+      const std::size_t at = pick(text.size()), how = pick(3);
+      if (how == 0) text.erase(at, 1);
+      if (how == 1) text.insert(at, 1, noise[pick(noise.size())]);
+      if (how == 2) text[at] = noise[pick(noise.size())];
     }
     const auto value = parse_json(text);
     const auto fault = find_json_syntax_fault(text);
@@ -195,21 +183,6 @@ TEST(JsonParse, AgreesWithTheFaultScannerOnMutatedTexts) {
       ASSERT_TRUE(value.error().starts_with("number out of range at ")) << text;
     }
     accepted += value.has_value();
-
-    // The cursor reader, going down through containers and taking raw text at the leaves, agrees
-    // too; each raw slice parses to the value it came from.
-    std::function<JsonStatus(JsonCursor&)> visit = [&](JsonCursor& cursor) -> JsonStatus {
-      const auto type = cursor.type();
-      if (!type) return std::unexpected(type.error());
-      if (*type == JsonType::Array) return cursor.elements(visit);
-      if (*type == JsonType::Object) {
-        return cursor.members([&](std::string_view, JsonCursor& member) { return visit(member); });
-      }
-      const auto raw = cursor.raw();
-      if (!raw) return std::unexpected(raw.error());
-      EXPECT_TRUE(parse_json(*raw)) << *raw;
-      return {};
-    };
     const JsonStatus read = read_json(text, visit);
     ASSERT_EQ(read.has_value(), value.has_value()) << text;
     if (!read) {
@@ -228,63 +201,29 @@ TEST(JsonParse, AgreesWithTheFaultScannerOnMutatedTexts) {
   EXPECT_LT(accepted, 18000);
 }
 
+// Fixed-notation texts are checked against repr() by hypothesis (tests/test_pyjson.py); here the
+// switch to exponent form and the extremes, as CPython writes them.
 TEST(JsonText, FloatTextMatchesPythonRepr) {
-  // repr() of each double, from CPython.
-  struct Case {
-    double value;
-    const char* text;
-  };
-  const Case cases[] = {
-      {0x0.0p+0, "0.0"},
-      {-0x0.0p+0, "-0.0"},
-      {0x1.0000000000000p+0, "1.0"},
-      {-0x1.0000000000000p+0, "-1.0"},
-      {0x1.8000000000000p+0, "1.5"},
-      {0x1.9000000000000p+6, "100.0"},
-      {0x1.999999999999ap-4, "0.1"},
+  const std::pair<double, const char*> cases[] = {
+      {-0.0, "-0.0"},
+      {100.0, "100.0"},
       {0x1.3333333333334p-2, "0.30000000000000004"},
-      {0x1.5555555555555p-2, "0.3333333333333333"},
-      {0x1.a36e2eb1c432dp-14, "0.0001"},
-      {0x1.4f8b588e368f1p-17, "1e-05"},
-      {0x1.01f31f46ed246p-13, "0.000123"},
-      {0x1.ad7f29abcaf48p-24, "1e-07"},
-      {0x1.421f5f40d8376p-23, "1.5e-07"},
-      {0x1.c6bf526340000p+49, "1000000000000000.0"},
-      {0x1.1c37937e08000p+53, "1e+16"},
-      {0x1.aa535d3d0c000p+53, "1.5e+16"},
-      {0x1.c12218377de66p+46, "123456789012345.6"},
-      {0x1.18b54f22aeb03p+50, "1234567890123456.8"},
+      {1e-4, "0.0001"},
+      {1e-5, "1e-05"},
+      {1.5e-7, "1.5e-07"},
+      {1e15, "1000000000000000.0"},
+      {1e16, "1e+16"},
+      {1.5e16, "1.5e+16"},
       {0x1.1c37937e07fffp+53, "9999999999999998.0"},
-      {0x1.0f0cf064dd592p+73, "1e+22"},
-      {0x1.52d02c7e14af6p+76, "1e+23"},
-      {0x0.0000000000001p-1022, "5e-324"},
-      {0x1.0000000000000p-1022, "2.2250738585072014e-308"},
-      {0x1.fffffffffffffp+1023, "1.7976931348623157e+308"},
-      {0x1.1c304cd8df800p+53, "9999000000000000.0"},
-      {0x1.249ad2594c37dp+332, "1e+100"},
-      {-0x1.12e0be826d695p-32, "-2.5e-10"},
-      {0x1.ccccccccccccdp-2, "0.45"},
-      {0x1.1666666666666p+2, "4.35"},
-      {0x1.0000000000000p+53, "9007199254740992.0"},
+      {1e22, "1e+22"},
       {0x1.0000000000000p+63, "9.223372036854776e+18"},
-      {0x1.b1ae4d6e2ef50p+69, "1e+21"},
-      {0x1.0000000000001p+0, "1.0000000000000002"},
-      {0x1.9999999999999p-1, "0.7999999999999999"},
-      {-0x1.74de452e6b438p+811, "-1.989032661366619e+244"},
-      {0x1.3270e269e0d37p+594, "7.761117632285041e+178"},
-      {0x1.c7fd0a6a3a450p-826, "3.980498358697587e-249"},
-      {-0x1.f0824128b2f33p+292, "-1.5432835417340557e+88"},
-      {0x1.8e811892f902bp-638, "1.3647584518757569e-192"},
-      {-0x1.1985d5d9dc9f8p-684, "-1.3701135617873088e-206"},
-      {-0x1.afa444d07dbf8p+19, "-884002.1504505863"},
-      {0x1.d0bbbb24d45c0p+13, "14871.466378840501"},
-      {-0x1.c3aa15dc16262p+19, "-925008.6831160302"},
-      {-0x1.033250fb807b4p+17, "-132708.6326752283"},
+      {-2.5e-10, "-2.5e-10"},
+      {0x0.0000000000001p-1022, "5e-324"},
+      {0x1.fffffffffffffp+1023, "1.7976931348623157e+308"},
       {INFINITY, "inf"},
       {-INFINITY, "-inf"},
-      {NAN, "nan"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(float_text(c.value), c.text);
+      {NAN, "nan"}};
+  for (const auto& [value, text] : cases) EXPECT_EQ(float_text(value), text);
 }
 
 TEST(JsonText, CompactText) {
@@ -306,41 +245,10 @@ TEST(JsonString, DecodesOneLiteral) {
   EXPECT_EQ(*view, "0.45");
   EXPECT_EQ(view->data(), plain.data() + 1);  // no escape: no copy
   EXPECT_EQ(decode_json_string(R"("a\"b\ud83d\ude00")").value(), "a\"b\xf0\x9f\x98\x80");
-  EXPECT_EQ(decode_json_string("\"ab\" x").error(), "trailing characters at line 1 column 6");
-  EXPECT_EQ(decode_json_string("\"ab").error(), "EOF while parsing a string at line 1 column 3");
-  EXPECT_EQ(decode_json_string("").error(), "EOF while parsing a value at line 1 column 0");
   EXPECT_EQ(decode_json_string("12").error(), "expected a string at line 1 column 1");
 }
 
 // ---- Reading through a cursor ----
-
-TEST(JsonReader, RawMembersAreSlicesOfTheText) {
-  const std::string text = R"({"a": 1 , "b":{"x":[1, 2]} ,"c":"s\"","d":null, "e" : [ ] })";
-  std::vector<std::pair<std::string, std::optional<std::string_view>>> seen;
-  const auto status = read_json(text, [&](JsonCursor& root) {
-    return root.members([&](std::string_view name, JsonCursor& value) -> JsonStatus {
-      auto raw = value.raw_unless_null();
-      if (!raw) return std::unexpected(raw.error());
-      seen.emplace_back(std::string(name), *raw);
-      return {};
-    });
-  });
-  ASSERT_TRUE(status) << status.error();
-  ASSERT_EQ(seen.size(), 5u);
-  EXPECT_EQ(seen[0].second, "1");
-  EXPECT_EQ(seen[1].second, R"({"x":[1, 2]})");
-  EXPECT_EQ(seen[2].second, R"("s\"")");
-  EXPECT_EQ(seen[3].second, std::nullopt);
-  EXPECT_EQ(seen[4].second, "[ ]");
-  EXPECT_EQ(seen[1].second->data(), text.data() + text.find("{\"x\""));
-  EXPECT_EQ(read_json(" 12 ",
-                      [](JsonCursor& root) -> JsonStatus {
-                        const auto raw = root.raw();
-                        EXPECT_EQ(raw.value_or("?"), "12");
-                        return {};
-                      }),
-            JsonStatus());
-}
 
 TEST(JsonReader, RecordsRejectRepeatedFieldsAndSkipOthers) {
   static constexpr std::string_view kNames[] = {"price", "size"};
@@ -364,31 +272,33 @@ TEST(JsonReader, RecordsRejectRepeatedFieldsAndSkipOthers) {
   EXPECT_EQ(read(R"([{"price":"1","size":"2","price":"3"}])").error(),
             "duplicate field `price` at line 1 column 34");
   EXPECT_EQ(read(R"([["1"]])").error(), "invalid length 1, expected 2 elements at line 1 column 2");
-  EXPECT_EQ(read(R"([["1","2","3"]])").error(),
-            "invalid length 3, expected 2 elements at line 1 column 2");
-  EXPECT_EQ(read(R"([5])").error(),
-            "invalid type: number, expected an object or an array at line 1 column 2");
-  EXPECT_EQ(read(R"({"price":1})").error(),
-            "invalid type: object, expected an array at line 1 column 1");
   // A fault inside a value of the wrong type is reported as the fault, and so is one inside a
   // member the record does not read.
   EXPECT_EQ(read(R"("\x")").error(), "invalid escape at line 1 column 3");
   EXPECT_EQ(read(R"([{"other":[1,,2],"price":1}])").error(), "expected value at line 1 column 14");
-  EXPECT_EQ(read(R"([{"price":1}] x)").error(), "trailing characters at line 1 column 15");
 }
 
-TEST(JsonReader, StringsValuesAndVisitorErrors) {
+// Members read as raw slices of the text (null as none), decoded strings or values; a visitor's own
+// error gets the member's position.
+TEST(JsonReader, MembersAsRawSlicesStringsOrValues) {
+  const std::string text = R"({"a": [ 1 ] ,"b":null,"c":"s\u0062","v":{"z":1,"y":[2]},"n":3})";
   std::string got;
-  auto status = read_json(R"({"t":"a\u0062","v":{"z":1,"y":[2]},"n":3})", [&](JsonCursor& root) {
+  auto status = read_json(text, [&](JsonCursor& root) {
     return root.members([&](std::string_view name, JsonCursor& value) -> JsonStatus {
-      if (name == "t") got += std::string(value.string().value_or("?"));
+      if (name == "a") {
+        const auto raw = value.raw_unless_null().value();
+        EXPECT_EQ(raw->data(), text.data() + text.find('['));  // a slice, not a copy
+        got += std::string(*raw);
+      }
+      if (name == "b") got += value.raw_unless_null().value() ? "?" : ";null;";
+      if (name == "c") got += std::string(value.string().value_or("?"));
       if (name == "v") got += compact_text(value.value().value_or(JsonValue()));
       if (name == "n") return std::unexpected(value.error("bad n"));
       return {};
     });
   });
-  EXPECT_EQ(got, R"(ab{"y":[2],"z":1})");
-  EXPECT_EQ(status.error(), "bad n at line 1 column 40");
+  EXPECT_EQ(got, R"([ 1 ];null;sb{"y":[2],"z":1})");
+  EXPECT_EQ(status.error(), "bad n at line 1 column 61");
 
   // A value may be read once; the failure sticks whatever the visitor returns.
   status = read_json("[1]", [&](JsonCursor& root) -> JsonStatus {
@@ -397,12 +307,6 @@ TEST(JsonReader, StringsValuesAndVisitorErrors) {
     return {};
   });
   EXPECT_EQ(status.error(), "a JSON value was read twice");
-  EXPECT_EQ(read_json("[1]",
-                      [](JsonCursor& root) -> JsonStatus {
-                        return std::unexpected(std::string(root.string().error()));
-                      })
-                .error(),
-            "invalid type: array, expected a string at line 1 column 1");
 }
 
 TEST(JsonReader, NestedParsingOnOneThread) {

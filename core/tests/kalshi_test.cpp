@@ -87,7 +87,6 @@ TEST(KalshiDecode, FrameShapes) {
        "orderbook_snapshot seq=null sid=null n=none  yes=no=id=1"},
       {"", "error: not JSON: EOF while parsing a value at line 1 column 0"},
       {snapshot + R"("x":)" + deep + "}", "error: not JSON: "},
-      {snapshot + "\"x\":\"\xff\"}", "error: not JSON: "},
       {snapshot + R"("x":1e400})", "error: not JSON: "},
       {"[1]", "error: not a book message"},
       {R"({"type":"ORDERBOOK_DELTA"})", "error: not a book message"},
@@ -101,8 +100,6 @@ TEST(KalshiDecode, FrameShapes) {
        R"(error: "yes_dollars_fp" is not a list: false)"},
       {snapshot + R"("msg":{"no_dollars_fp":[["1","2"],["1","2",3]]}})",
        R"(error: "no_dollars_fp" holds a level that is not a pair: ["1","2",3])"},
-      {snapshot + R"("msg":{"no_dollars_fp":["0.5"]}})",
-       R"(error: "no_dollars_fp" holds a level that is not a pair: "0.5")"},
       {snapshot + R"("msg":{"yes_dollars_fp":[["0.5","x"]]}})",
        R"(error: not a decimal: "x" (Failed to parse))"},
       // 1 - p must be exact: beyond the Decimal range, or rounded to fit, the frame is refused.

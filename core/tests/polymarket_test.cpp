@@ -35,50 +35,25 @@ bool refused(std::string_view text) {
   return decoded && std::holds_alternative<pm::Refusal>(*decoded);
 }
 
-TEST(PolymarketDecode, BookSnapshot) {
-  const auto m = messages(
-      R"({"event_type":"book","asset_id":"123","market":"0xm","timestamp":"1700000000",
-          "bids":[{"price":"0.48","size":"10"},{"price":0.5,"size":"0"}],
-          "asks":[{"price":{"value":"0.52"},"size":7}],"hash":"0xh","tick_size":0.01,
-          "price_changes":[{"price":"bad"}],"extra":{"x":[1,2]}})");
-  ASSERT_EQ(m.size(), 1u);
+// Field values reach Python whole in tests/test_polymarket.py; here, that each event converts only
+// the members it uses, whatever the others hold.
+TEST(PolymarketDecode, EachEventReadsOnlyItsMembers) {
+  const auto m = messages(R"([{"event_type":"book","asset_id":"1","timestamp":"1700000000",
+      "bids":[{"price":0.5,"size":"0"}],"asks":[{"price":{"value":"0.52"},"size":7}],
+      "tick_size":0.01,"price_changes":[{"price":"bad"}],"extra":{"x":[1,2]}},
+      {"event_type":"price_change","timestamp":1700000000123,"bids":[{"price":"bad"}],
+       "asset_id":[1],"price_changes":[{"asset_id":"a","price":"0.5","size":"3","best_bid":0.4}]}])");
+  ASSERT_EQ(m.size(), 2u);
   const auto& book = std::get<pm::BookMessage>(m[0]);
-  EXPECT_EQ(book.asset_id, "123");
-  EXPECT_EQ(book.market, "0xm");
   EXPECT_EQ(book.timestamp, 1700000000000);
-  ASSERT_EQ(book.bids.size(), 2u);  // zero sizes are the book's business
-  EXPECT_EQ(book.bids[1].first, dec("0.5"));
-  EXPECT_TRUE(book.bids[1].second.is_zero());
-  ASSERT_EQ(book.asks.size(), 1u);
-  EXPECT_TRUE(book.asks[0].first.same_representation(dec("0.52")));
-  EXPECT_EQ(book.hash, JsonValue::string("0xh"));
+  EXPECT_EQ(book.bids.size(), 1u);  // zero sizes are the book's business
+  EXPECT_TRUE(book.asks.at(0).first.same_representation(dec("0.52")));
   EXPECT_EQ(book.tick_size, JsonValue::floating(0.01));
   EXPECT_TRUE(book.last_trade_price.is_null());
-}
-
-TEST(PolymarketDecode, PriceChangeBatch) {
-  const auto m = messages(R"([{"event_type":"price_change","market":"m","timestamp":1700000000123,
-      "bids":[{"price":"bad"}],"asset_id":[1],
-      "price_changes":[{"asset_id":"a","side":"buy","price":"0.5","size":"3","best_bid":"0.5",
-                        "best_ask":null},
-                       {"asset_id":"b","side":"SELL","price":"0.6","size":0,"best_bid":0.4}]},
-      {"event_type":"book","asset_id":"c"}])");
-  ASSERT_EQ(m.size(), 2u);
-  const auto& change = std::get<pm::PriceChange>(m[0]);
+  const auto& change = std::get<pm::PriceChange>(m[1]);
   EXPECT_EQ(change.timestamp, 1700000000123);
-  EXPECT_EQ(change.market, "m");
-  ASSERT_EQ(change.changes.size(), 2u);
-  EXPECT_EQ(change.changes[0].asset_id, "a");
-  EXPECT_EQ(change.changes[0].side, Side::Bid);
-  EXPECT_EQ(change.changes[0].price, dec("0.5"));
-  EXPECT_EQ(change.changes[0].best_bid, JsonValue::string("0.5"));
-  EXPECT_TRUE(change.changes[0].best_ask.is_null());
-  EXPECT_EQ(change.changes[1].side, Side::Ask);
-  EXPECT_EQ(change.changes[1].best_bid, JsonValue::floating(0.4));
-  const auto& book = std::get<pm::BookMessage>(m[1]);
-  EXPECT_EQ(book.asset_id, "c");
-  EXPECT_FALSE(book.timestamp.has_value());
-  EXPECT_TRUE(book.bids.empty());
+  EXPECT_EQ(change.changes.at(0).best_bid, JsonValue::floating(0.4));
+  EXPECT_TRUE(change.changes.at(0).best_ask.is_null());
 }
 
 TEST(PolymarketDecode, SideRule) {
@@ -100,12 +75,10 @@ TEST(PolymarketDecode, SideRule) {
 
 TEST(PolymarketDecode, EmptyFramesAndRefusals) {
   EXPECT_TRUE(messages("  [ ]").empty());
-  EXPECT_TRUE(messages("[]").empty());
   EXPECT_TRUE(
       refused(R"([{"event_type":"book","asset_id":"a"},{"event_type":"tick_size_change"}])"));
   EXPECT_TRUE(refused(R"({"event_type":"Book"})"));
   EXPECT_TRUE(refused(R"({"event_type":"PRICE_CHANGE"})"));
-  EXPECT_TRUE(refused(R"({"event_type":null,"asset_id":"a"})"));
   EXPECT_TRUE(refused(R"({})"));
   EXPECT_TRUE(refused(R"([])") == false);
   // The first problem in array order decides: a refusal before an error, an error before a refusal.
@@ -117,13 +90,11 @@ TEST(PolymarketDecode, EmptyFramesAndRefusals) {
 TEST(PolymarketDecode, ReadErrors) {
   const std::pair<const char*, const char*> cases[] = {
       {"", "not a message"},
-      {"  ", "not a message"},
       {"null", "not a message"},
       {"\"book\"", "not a message"},
       {"\xc2\xa0{}", "expected value at line 1 column 1"},
       {"{} x", "trailing characters at line 1 column 4"},
       {R"({"bids":[],"bids":[]})", "duplicate field `bids` at line 1 column 19"},
-      {R"({"bids":null,"bids":null})", "duplicate field `bids` at line 1 column 21"},
       {R"({"event_type":"book","bids":"0.5"})",
        "invalid type: string, expected an array at line 1 column 29"},
       {R"({"event_type":5})", "invalid type: number, expected a string at line 1 column 15"},
@@ -141,26 +112,17 @@ TEST(PolymarketDecode, ConversionErrors) {
       {R"({"event_type":"book","bids":[{"price":"0.5"}]})", R"(missing "size")"},
       {R"({"event_type":"book","bids":[{"price":"0.5","size":null}]})", R"(missing "size")"},
       {R"({"event_type":"book","asks":[{"size":"1"}]})", R"(missing "price")"},
-      {R"({"event_type":"book","asks":[{"price":"abc","size":"1"}]})",
-       R"(not a decimal: "abc" (Failed to parse))"},
-      {R"({"event_type":"book","asks":[{"price":true,"size":"1"}]})", "not a decimal: true"},
-      {R"({"event_type":"book","asks":[{"price":{"p":1},"size":"1"}]})", "not a decimal: null"},
       {R"({"event_type":"book","timestamp":"1.5"})", R"(not an integer: "1.5")"},
-      {R"({"event_type":"book","timestamp":-9300000000000000})",
-       "timestamp out of range: -9300000000000000"},
-      {R"({"event_type":"book","asset_id":[1]})", "not text: [1]"},
       // asset_id is converted before the levels.
       {R"({"event_type":"book","bids":[{}],"asset_id":{"a":1}})", R"(not text: {"a":1})"},
       {R"({"event_type":"price_change","market":[1],"price_changes":[{"price":"1"}]})",
        R"(missing "size")"},
-      {R"({"event_type":"price_change","timestamp":false})", "not an integer: false"},
-      {R"({"event_type":"price_change","price_changes":[{"price":"1","size":"x e"}]})",
-       R"(not a decimal: "x e" (Invalid decimal: unknown character))"},
   };
   for (const auto& [text, error] : cases) EXPECT_EQ(error_of(text), error) << text;
 }
 
-TEST(PolymarketVenue, ValueAndAgreement) {
+// `agrees` is exercised through pending checks in tests/test_polymarket.py.
+TEST(PolymarketVenue, Value) {
   EXPECT_EQ(pm::venue_value(JsonValue::null()), std::nullopt);
   EXPECT_EQ(pm::venue_value(JsonValue::string("")), std::nullopt);
   EXPECT_EQ(pm::venue_value(JsonValue::string(" 0.50 ")), dec("0.5"));
@@ -169,51 +131,21 @@ TEST(PolymarketVenue, ValueAndAgreement) {
   EXPECT_EQ(pm::venue_value(JsonValue::array({JsonValue::integer(1)})).error(), "not a price: [1]");
   EXPECT_EQ(pm::venue_value(JsonValue::string("x")).error(),
             R"(not a decimal: "x" (Failed to parse))");
-
-  EXPECT_TRUE(pm::agrees(dec("1.50"), dec("1.5")));
-  EXPECT_FALSE(pm::agrees(dec("0.5"), dec("0.51")));
-  EXPECT_TRUE(pm::agrees(dec("0.5"), std::nullopt));
-  EXPECT_TRUE(pm::agrees(std::nullopt, std::nullopt));
-  EXPECT_TRUE(pm::agrees(std::nullopt, dec("0")));
-  EXPECT_TRUE(pm::agrees(std::nullopt, dec("1.00")));
-  EXPECT_FALSE(pm::agrees(std::nullopt, dec("0.01")));
 }
 
 TEST(PolymarketUs, Levels) {
-  const auto frame = [](std::string_view text) { return *parse_json(text); };
-  EXPECT_TRUE(polymarket_us::levels(frame(R"({"bids":""})"), "bids")->empty());
-  EXPECT_TRUE(polymarket_us::levels(frame(R"({"bids":null})"), "bids")->empty());
-  EXPECT_TRUE(polymarket_us::levels(frame(R"([1])"), "bids")->empty());
-  EXPECT_EQ(polymarket_us::levels(frame(R"({"bids":5})"), "bids").error(),
-            R"("bids" is not a list: 5)");
-  EXPECT_EQ(polymarket_us::levels(frame(R"({"bids":"x"})"), "bids").error(),
-            R"("bids" is not a list: "x")");
-  EXPECT_EQ(polymarket_us::levels(frame(R"({"bids":[3]})"), "bids").error(), R"(missing "px")");
-  EXPECT_EQ(polymarket_us::levels(frame(R"({"bids":[{"px":1}]})"), "bids").error(),
-            R"(missing "qty")");
-  const auto read =
-      polymarket_us::levels(frame(R"({"bids":[{"px":{"value":"0.5"},"qty":10}]})"), "bids");
-  ASSERT_EQ(read->size(), 1u);
-  EXPECT_EQ(read->front(), Level(dec("0.5"), dec("10")));
-}
-
-TEST(PolymarketUs, Decode) {
-  EXPECT_FALSE(polymarket_us::decode(R"({"heartbeat":{}})"));
-  EXPECT_FALSE(polymarket_us::decode(R"({"error":"x","marketData":{}})"));
-  EXPECT_FALSE(polymarket_us::decode(R"({"marketData":[]})"));
-  EXPECT_FALSE(polymarket_us::decode(R"([{"marketData":{}}])"));
-  EXPECT_FALSE(polymarket_us::decode(R"({"marketData":{"bids":"x"}})"));
-  auto data = polymarket_us::decode(
-      R"({"market_data":{"marketSlug":"s","offers":[{"px":"0.6","qty":"2"}],"state":"OPEN",
-          "transactTime":1700000000000}})");
-  ASSERT_TRUE(data.has_value()) << data.error();
-  EXPECT_EQ(data->slug, "s");
-  EXPECT_TRUE(data->bids.empty());
-  EXPECT_EQ(data->asks.size(), 1u);
-  EXPECT_EQ(data->state, JsonValue::string("OPEN"));
-  EXPECT_EQ(data->transact_time, JsonValue::unsigned_integer(1700000000000));
-  EXPECT_TRUE(data->stats.is_null());
-  EXPECT_EQ(polymarket_us::decode(R"({"marketData":{}})")->slug, "");
+  const auto levels = [](std::string_view text) -> std::string {
+    const auto read = polymarket_us::levels(*parse_json(text), "bids");
+    if (!read) return read.error();
+    return read->empty() ? "" : to_text(read->front().first) + ":" + to_text(read->front().second);
+  };
+  EXPECT_EQ(levels(R"({"bids":""})"), "");
+  EXPECT_EQ(levels(R"({"bids":null})"), "");
+  EXPECT_EQ(levels(R"([1])"), "");
+  EXPECT_EQ(levels(R"({"bids":5})"), R"("bids" is not a list: 5)");
+  EXPECT_EQ(levels(R"({"bids":[3]})"), R"(missing "px")");
+  EXPECT_EQ(levels(R"({"bids":[{"px":1}]})"), R"(missing "qty")");
+  EXPECT_EQ(levels(R"({"bids":[{"px":{"value":"0.5"},"qty":10}]})"), "0.5:10");
 }
 
 // Random edits of a text: deleted, inserted, replaced and doubled bytes, JSON's own characters and
@@ -301,35 +233,6 @@ TEST(PolymarketUs, OnePassDecodingAgrees) {
     }
   }
   EXPECT_GT(accepted, 500u);
-}
-
-// Maps equal in levels, key representations and sizes.
-void expect_same(const PriceMap& a, const PriceMap& b) {
-  ASSERT_EQ(a.size(), b.size());
-  for (auto i = a.begin(), j = b.begin(); i != a.end(); ++i, ++j) {
-    EXPECT_TRUE(i->first.same_representation(j->first)) << to_text(i->first);
-    EXPECT_TRUE(i->second.same_representation(j->second)) << to_text(i->second);
-  }
-}
-
-TEST(PolymarketSnapshot, SortedBuildMatchesInsertion) {
-  const char* const prices[] = {"0.5", "0.50", "0.500", "0.1", "0.25", "0.9", "1", "0.01", "0.010"};
-  const char* const sizes[] = {"10", "0", "-1", "2.50", "7", "0.0"};
-  std::mt19937 rng(3);
-  for (int round = 0; round < 600; ++round) {
-    LevelList pairs;
-    for (int n = int(rng() % 12); n > 0; --n) {
-      pairs.emplace_back(dec(prices[rng() % std::size(prices)]),
-                         dec(sizes[rng() % std::size(sizes)]));
-    }
-    if (round % 3 == 1) std::stable_sort(pairs.begin(), pairs.end());
-    if (round % 3 == 2) std::stable_sort(pairs.rbegin(), pairs.rend());
-    PriceMap inserted;  // one insertion at a time, in input order
-    for (const Level& level : pairs) {
-      if (level.second > Decimal()) insert_levels(inserted, std::span(&level, 1));
-    }
-    expect_same(positive(pairs), inserted);
-  }
 }
 
 }  // namespace

@@ -29,23 +29,14 @@ struct Case {
   std::string expected;
 };
 
-TEST(WireParseDecimal, SpellingsAndMessages) {
+// The grammar itself is decimal_test's; here the trimming and the message around its reason.
+TEST(WireParseDecimal, TrimsAndQuotes) {
   const Case cases[] = {
       {" 0.45 ", "0.45"},
-      {"\xc2\xa0"
-       "0.5\xe3\x80\x80",
-       "0.5"},  // NBSP and ideographic space are trimmed
-      {"+1", "1"},
-      {"-0.010", "-0.010"},
-      {"1_0", "10"},
-      {"1e-3", "0.001"},
-      {"1E2", "100"},
-      {"0." + std::string(30, '1'), "0." + std::string(28, '1')},
-      {"_1", "error: not a decimal: \"_1\" (Failed to parse)"},
+      {"\xc2\xa0-0.010\xe3\x80\x80", "-0.010"},  // NBSP and ideographic space are trimmed
       {"", "error: not a decimal: \"\" (Failed to parse)"},
       {" abc\t", "error: not a decimal: \"abc\" (Failed to parse)"},
       {"xe5", "error: not a decimal: \"xe5\" (Invalid decimal: unknown character)"},
-      {"1e", "error: not a decimal: \"1e\" (Failed to parse)"},
       {"1e-30",
        "error: not a decimal: \"1e-30\" (Scale exceeds the maximum precision allowed: 30 > 28)"},
       {"0.5\"\n", "error: not a decimal: \"0.5\\\"\" (Failed to parse)"},
@@ -58,11 +49,9 @@ TEST(WireDecimal, JsonShapes) {
       {"\"0.5\"", "0.5"},
       {"0.1", "0.1"},
       {"1e-7", "0.0000001"},
-      {"-5", "-5"},
       {"18446744073709551615", "18446744073709551615"},
       {"true", "error: not a decimal: true"},
       {"null", "error: not a decimal: null"},
-      {"[1]", "error: not a decimal: [1]"},
       {"{\"value\":\"1\"}", "error: not a decimal: {\"value\":\"1\"}"},
   };
   for (const Case& c : plain) EXPECT_EQ(shown(plain_decimal(json(c.input))), c.expected) << c.input;
@@ -72,7 +61,6 @@ TEST(WireDecimal, JsonShapes) {
       {"{\"price\":1}", "error: not a decimal: null"},
       {"{}", "error: not a decimal: null"},
       {"{\"value\":{\"value\":\"1\"}}", "error: not a decimal: {\"value\":\"1\"}"},
-      {"true", "error: not a decimal: true"},
   };
   for (const Case& c : unwrapped) EXPECT_EQ(shown(decimal(json(c.input))), c.expected) << c.input;
 
@@ -103,16 +91,12 @@ TEST(WireParseInt, Boundaries) {
       {" 7 ", "7"},
       {"1_000", "1000"},
       {"_5_", "5"},
-      {"+_5", "5"},
       {"-9223372036854775808", "-9223372036854775808"},
-      {"9223372036854775807", "9223372036854775807"},
       {"000000000000000000000000042", "42"},
       {"9223372036854775808", "error: not an integer: \"9223372036854775808\""},
       {"-9223372036854775809", "error: not an integer: \"-9223372036854775809\""},
       {"+", "error: not an integer: \"+\""},
-      {"", "error: not an integer: \"\""},
       {"+-1", "error: not an integer: \"+-1\""},
-      {"1-", "error: not an integer: \"1-\""},
       {"12 34", "error: not an integer: \"12 34\""},
       {" 1.5", "error: not an integer: \" 1.5\""},
       {"\xd9\xa1", "error: not an integer: \"\xd9\xa1\""},  // ARABIC-INDIC DIGIT ONE is not ASCII
@@ -128,7 +112,6 @@ TEST(WirePolymarketMs, SecondsOrMilliseconds) {
       {"100000000000", "100000000000000"},
       {"100000000001", "100000000001"},
       {"0", "0"},
-      {"-5", "-5000"},
       {"\"\"", "none"},
       {"null", "none"},
       {"\" \"", "error: not an integer: \" \""},
@@ -136,7 +119,6 @@ TEST(WirePolymarketMs, SecondsOrMilliseconds) {
       {"1e20", "error: not an integer: 1e+20"},
       {"9223372036854775808", "error: not an integer: 9223372036854775808"},
       {"false", "error: not an integer: false"},
-      {"[1]", "error: not an integer: [1]"},
       {"-9300000000000000", "error: timestamp out of range: -9300000000000000"},
       {"\"-9300000000000000\"", "error: timestamp out of range: -9300000000000000"},
   };
@@ -157,14 +139,11 @@ TEST(WireText, FalsyValuesAreEmpty) {
       {"true", "True"},
       {"0", ""},
       {"-0.0", ""},
-      {"0.0", ""},
       {"7", "7"},
-      {"-3", "-3"},
       {"1.5", "1.5"},
       {"1e-7", "1e-07"},
       {"\" a \"", " a "},
       {"[]", ""},
-      {"{}", ""},
       {"[1]", "error: not text: [1]"},
       {"{\"b\":1,\"a\":[]}", "error: not text: {\"a\":[],\"b\":1}"},
   };
@@ -176,14 +155,6 @@ TEST(WireText, FalsyValuesAreEmpty) {
   EXPECT_EQ(shown(text_raw(std::nullopt)), "");
   EXPECT_EQ(shown(text_raw(R"("a\"b")")), "a\"b");
   EXPECT_EQ(shown(text_raw("\"a\\qb\"")), "error: invalid escape at line 1 column 4");
-}
-
-TEST(WireValue, ParsesTheWholeRawText) {
-  EXPECT_EQ(value(std::nullopt).value(), JsonValue::null());
-  EXPECT_EQ(value(" [1, \"x\"] ").value(),
-            JsonValue::array({JsonValue::unsigned_integer(1), JsonValue::string("x")}));
-  EXPECT_EQ(value("").error(), "EOF while parsing a value at line 1 column 0");
-  EXPECT_EQ(value("\"a\" x").error(), "trailing characters at line 1 column 5");
 }
 
 }  // namespace

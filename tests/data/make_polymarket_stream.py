@@ -1,12 +1,9 @@
-"""Writes polymarket_stream.jsonl: a recorded-style Polymarket market-channel stream, one raw frame
-a line, generated deterministically from a fixed seed.
+"""Writes polymarket_stream.jsonl (`python tests/data/make_polymarket_stream.py`): a recorded-style
+Polymarket market-channel stream, one raw frame a line, from a fixed seed.
 
-The venue side is simulated: each asset has a true book that the price changes edit, and every change
-reports the true best prices after it. A few reports are wrong (the local books then find a gap), the
-venue re-sends snapshots now and then (resyncs), timestamps sometimes repeat or jump by more than
-500 ms, and a few frames are of other event types or cut short.
-
-    python tests/data/make_polymarket_stream.py
+Each asset has a true book that the price changes edit, and every change reports the true best
+prices after it. A few reports are wrong (gaps), snapshots are re-sent now and then (resyncs),
+timestamps repeat or jump by more than 500 ms, and a few frames are of other types or cut short.
 """
 
 import json
@@ -52,17 +49,13 @@ def main():
             "bids": {p: size_text() for p in bids},
             "asks": {p: size_text() for p in asks},
         }
-        return {
-            "event_type": "book",
-            "asset_id": asset,
-            "market": market_of[asset],
-            "timestamp": str(clock),
-            "hash": f"0x{rng.getrandbits(160):040x}",
-            "bids": [{"price": price_text(p), "size": s} for p, s in truth[asset]["bids"].items()],
-            "asks": [{"price": price_text(p), "size": s} for p, s in truth[asset]["asks"].items()],
-            "tick_size": "0.001",
-            "last_trade_price": rng.choice(["0.5", "", None]),
-        }
+        frame = {"event_type": "book", "asset_id": asset, "market": market_of[asset]}
+        frame.update(timestamp=str(clock), hash=f"0x{rng.getrandbits(160):040x}")
+        for side in ("bids", "asks"):
+            frame[side] = [
+                {"price": price_text(p), "size": s} for p, s in truth[asset][side].items()
+            ]
+        return {**frame, "tick_size": "0.001", "last_trade_price": rng.choice(["0.5", "", None])}
 
     def price_change():
         market = rng.choice(list(markets))
@@ -89,24 +82,12 @@ def main():
             if rng.random() < 0.03:
                 best_bid = str(Decimal(best_bid or "0.5") + TICK * rng.randint(1, 5))
             word = "BUY" if side == "bids" else "SELL"
-            changes.append(
-                {
-                    "asset_id": asset,
-                    "side": rng.choice([word, word.lower()]),
-                    "price": price_text(price),
-                    "size": size,
-                    "hash": f"0x{rng.getrandbits(64):016x}",
-                    "best_bid": best_bid,
-                    "best_ask": best_ask,
-                }
-            )
+            change = {"asset_id": asset, "side": rng.choice([word, word.lower()])}
+            change.update(price=price_text(price), size=size, hash=f"0x{rng.getrandbits(64):016x}")
+            changes.append({**change, "best_bid": best_bid, "best_ask": best_ask})
         stamp = str(clock) if rng.random() < 0.8 else clock
-        return {
-            "event_type": "price_change",
-            "market": market,
-            "timestamp": stamp,
-            "price_changes": changes,
-        }
+        frame = {"event_type": "price_change", "market": market, "timestamp": stamp}
+        return {**frame, "price_changes": changes}
 
     frames = []
     for asset in market_of:
@@ -122,15 +103,8 @@ def main():
             frames.append([snapshot(rng.choice(list(market_of))), price_change()])
         elif roll < 0.10:
             kind = rng.choice(["tick_size_change", "last_trade_price"])
-            frames.append(
-                [
-                    {
-                        "event_type": kind,
-                        "asset_id": rng.choice(list(market_of)),
-                        "timestamp": str(clock),
-                    }
-                ]
-            )
+            asset = rng.choice(list(market_of))
+            frames.append([{"event_type": kind, "asset_id": asset, "timestamp": str(clock)}])
         elif roll < 0.11:
             text = json.dumps(price_change())
             frames.append(text[: rng.randint(1, len(text) - 1)])
