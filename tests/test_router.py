@@ -1,6 +1,7 @@
 """Router view, merge and walk from Python: results, argument errors, re-entrant fee callables and
 the references they leave behind."""
 
+import contextlib
 import gc
 import inspect
 import sys
@@ -75,13 +76,6 @@ def test_walks(text, fees, buy, args, slots, remaining, reason):
     assert all(any(slot[0] is market_id for market_id, _ in members) for slot in got[0])
 
 
-def test_walk_none_when_not_exact_or_not_a_number():
-    levels = router_levels([("a", rows(("0.4234567890123456789012345678", "10")))], no_fee, True)
-    assert levels.walk(True, D("1.5"), 1, []) is None  # net x take needs 29 places
-    assert levels.walk(True, "abc", 1, []) is None
-    assert levels.walk(True, 1, D("nan"), []) is None
-
-
 def test_walk_excluded_by_exact_utf8_text():
     levels = router_levels([("é", rows(("0.4", "1"))), ("e", rows(("0.5", "1")))], no_fee, True)
     assert levels.walk(True, 2, 1, ["é"])[0][0][0] == "e"
@@ -90,57 +84,36 @@ def test_walk_excluded_by_exact_utf8_text():
         router_levels([("\ud800", [])], no_fee, True).walk(True, 1, 1, [])
 
 
+ONE = object()  # the fee answers the `one` it was given
+# (the fee's answer, the net it gives a 0.50 buy, or None when the merge refuses the answer)
 FEES = [
-    (lambda m, p, one: 0.01, None),
-    (lambda m, p, one: "0.01", None),
-    (lambda m, p, one: None, None),
-    (lambda m, p, one: D("nan"), None),
-    (lambda m, p, one: 10**40, None),
-    (lambda m, p, one: D("-0.01"), "0.50"),  # no fee: the net keeps the price's digits
-    (lambda m, p, one: D("0.000"), "0.50"),
-    (lambda m, p, one: True, "1.50"),
-    (lambda m, p, one: type("Fee", (D,), {})("0.01"), "0.51"),
-    (lambda m, p, one: one, "1.50"),
+    (0.01, None), ("0.01", None), (None, None), (D("nan"), None), (10**40, None),
+    (D("-0.01"), "0.50"), (D("0.000"), "0.50"),  # no fee: the net keeps the price's digits
+    (True, "1.50"), (type("Fee", (D,), {})("0.01"), "0.51"), (ONE, "1.50"),
+]  # fmt: skip
+
+
+@pytest.mark.parametrize(("answer", "net"), FEES)
+def test_fee_answers(answer, net):
+    fee = lambda m, p, one: one if answer is ONE else answer
+    levels = router_levels([("a", rows(("0.50", "1")))], fee, True)
+    assert (levels is None) if net is None else str(levels.walk(True, 1, 100, [])[0][0][2]) == net
+
+
+# A fee that changes the member list mid-merge: (change, market ids filled by a walk through all)
+REENTRANT = [
+    (list.clear, ["a"]),  # ends the merge after a's rows, which are still read
+    # The count seen at the start bounds the merge: an appended member is not read.
+    (lambda members: members.append(("c", rows(("0.1", "1")))), ["a", "b"]),
 ]
 
 
-@pytest.mark.parametrize(("fee", "net"), FEES)
-def test_fee_answers(fee, net):
-    levels = router_levels([("a", rows(("0.50", "1")))], fee, True)
-    if net is None:
-        assert levels is None
-    else:
-        assert str(levels.walk(True, 1, 100, [])[0][0][2]) == net
-
-
-def test_fee_receives_the_rows_price_and_one_shared_decimal_one():
-    price = D("0.5")
-    calls = []
-    router_levels(
-        [("a", [(price, 1), (price, 2)]), ("b", [("0.6", 1)])],
-        lambda m, p, one: calls.append((m, p, one)) or 0,
-        True,
-    )
-    assert [m for m, _, _ in calls] == ["a", "a", "b"]
-    assert calls[0][1] is price and calls[2][1] == "0.6"
-    assert len({id(one) for _, _, one in calls}) == 1 and calls[0][2] == 1
-
-
-def test_fee_may_shorten_or_extend_the_members():
+@pytest.mark.parametrize(("change", "filled"), REENTRANT)
+def test_fee_may_shorten_or_extend_the_members(change, filled):
     members = [("a", rows(("0.4", "1"), ("0.5", "1"))), ("b", rows(("0.6", "1")))]
-
-    def clearing(market_id, price, one):
-        members.clear()  # ends the merge after a's rows, which are still read
-        return 0
-
-    levels = router_levels(members, clearing, True)
-    assert len(levels) == 2 and levels.walk(True, 5, 1, [])[0][0][:2] == ("a", 2)
-
-    members = [("a", rows(("0.4", "1")))]
-    levels = router_levels(
-        members, lambda m, p, one: members.append(("b", rows(("0.1", "1")))) or 0, True
-    )
-    assert len(levels) == 1 and len(members) == 2
+    levels = router_levels(members, lambda m, p, one: change(members) or 0, True)
+    assert [slot[0] for slot in levels.walk(True, 5, 1, [])[0]] == filled
+    assert len(levels) == len(filled) + 1
 
 
 class Boom(Exception):
@@ -157,31 +130,14 @@ class SpoofedClass:
         raise Boom
 
 
-def test_errors_of_the_fee_and_of_the_rows_propagate():
-    with pytest.raises(Boom):
-        router_levels([("a", rows(("0.4", "1")))], raising_fee, True)
-    with pytest.raises(Boom):
-        router_levels([("a", rows(("0.4", "1")))], lambda m, p, one: SpoofedClass(), True)
-
-    def rows_raising():
-        yield (D("0.4"), 1)
-        raise Boom
-
-    with pytest.raises(Boom):
-        router_levels([("a", rows_raising())], no_fee, True)
+def rows_raising():
+    yield (D("0.4"), 1)
+    raise Boom
 
 
 class Interrupting:
     def __str__(self):
         raise KeyboardInterrupt
-
-
-def test_a_refused_conversion_is_none_but_an_interrupt_is_not():
-    assert router_levels([("a", [("abc", 1)])], no_fee, True) is None
-    with pytest.raises(KeyboardInterrupt):
-        router_levels([("a", [(Interrupting(), 1)])], no_fee, True)
-    with pytest.raises(KeyboardInterrupt):
-        router_levels([], no_fee, True).walk(True, Interrupting(), 1, [])
 
 
 JUNK = [0, 2, True, 0.5, "0.1", None, D("0.01"), D("-0"), D("nan"), 10**40, ("a", []), ("a", 1)]
@@ -194,9 +150,7 @@ def test_a_hostile_fee_never_crashes(data):
     members = [(market_id, r) for market_id, r in zip("abc", row_lists, strict=True)]
 
     def fee(market_id, price, one):
-        action = data.draw(
-            st.sampled_from(["", "clear", "pop", "append", "replace", "rows", "raise"])
-        )
+        action = data.draw(st.sampled_from(["", "clear", "pop", "append", "replace", "rows", "x"]))
         if action == "clear":
             members.clear()
         elif action == "pop" and members:
@@ -207,7 +161,7 @@ def test_a_hostile_fee_never_crashes(data):
             members[-1] = data.draw(st.sampled_from(JUNK))
         elif action == "rows":
             data.draw(st.sampled_from(row_lists)).clear()
-        elif action == "raise":
+        elif action == "x":
             raise Boom
         return data.draw(st.sampled_from(JUNK))
 
@@ -220,8 +174,17 @@ def test_a_hostile_fee_never_crashes(data):
 
 
 NOT_BOOL = "'int' object is not an instance of 'bool'"
-# (call, exception type, message or None, the parameter named by the note or None)
-ARGUMENT_ERRORS = [
+A = [("a", rows(("0.4", "1")))]
+# (call, exception type, message or None, the parameter named by the note or None). Errors raised
+# by the fee, the rows or the book propagate untouched; an interrupt is never turned into None.
+ERRORS = [
+    (lambda: router_levels(A, raising_fee, True), Boom, None, None),
+    (lambda: router_levels(A, lambda m, p, one: SpoofedClass(), True), Boom, None, None),
+    (lambda: router_levels([("a", rows_raising())], no_fee, True), Boom, None, None),
+    (lambda: router_view(BrokenSide(), False), Boom, None, None),
+    (lambda: router_levels([("a", [(Interrupting(), 1)])], no_fee, True), KeyboardInterrupt,
+     None, None),
+    (lambda: EMPTY.walk(True, Interrupting(), 1, []), KeyboardInterrupt, None, None),
     (lambda: router_levels([], no_fee), TypeError,
      "router_levels() missing 1 required positional argument: 'buy'", None),
     (lambda: router_levels((), no_fee, True), TypeError,
@@ -258,8 +221,8 @@ ARGUMENT_ERRORS = [
 EMPTY = router_levels([], no_fee, True)
 
 
-@pytest.mark.parametrize(("call", "kind", "message", "note"), ARGUMENT_ERRORS)
-def test_argument_errors(call, kind, message, note):
+@pytest.mark.parametrize(("call", "kind", "message", "note"), ERRORS)
+def test_errors(call, kind, message, note):
     with pytest.raises(kind) as info:
         call()
     if message is not None:
@@ -268,40 +231,24 @@ def test_argument_errors(call, kind, message, note):
     assert notes == ([] if note is None else [f"while processing '{note}'"])
 
 
-def book(bids, asks):
-    b = LocalBook()
-    b.bids = rows(*bids)
-    b.asks = rows(*asks)
-    return b
-
-
 def test_views_plain_and_flipped():
-    b = book([("0.40", "10"), ("0.39", "0"), ("0.38", "5")], [("0.45", "7"), ("0.46", "-1")])
+    b = LocalBook()
+    b.bids = rows(("0.40", "10"), ("0.39", "0"), ("0.38", "5"))
+    b.asks = rows(("0.45", "7"), ("0.46", "-1"))
     assert exact(router_view(b, False)) == ((("0.45", "7"),), (("0.40", "10"), ("0.38", "5")))
     assert exact(router_view(b, flip=True)) == ((("0.60", "10"), ("0.62", "5")), (("0.55", "7"),))
     assert router_view(LocalBook(), True) == ((), ())
-    assert router_view(book([("5.0000000000000000000000000000", "1")], []), True) is None
-    assert router_view(book([("5.0000000000000000000000000000", "1")], []), False) is not None
 
 
-def raise_boom(self):
-    raise Boom
+def raise_(error):
+    def raising(self):
+        raise error
+
+    return property(raising)
 
 
-def raise_attribute_error(self):
-    raise AttributeError("side")
-
-
-class HiddenSide(LocalBook):
-    side = property(raise_attribute_error)
-
-
-class BrokenSide(LocalBook):
-    side = property(raise_boom)
-
-
-class SidedBook(LocalBook):
-    side = "yes"
+HiddenSide = type("HiddenSide", (LocalBook,), {"side": raise_(AttributeError("side"))})
+BrokenSide = type("BrokenSide", (LocalBook,), {"side": raise_(Boom)})
 
 
 def test_only_local_books_without_a_side_are_viewed():
@@ -310,9 +257,7 @@ def test_only_local_books_without_a_side_are_viewed():
     hidden = HiddenSide()
     hidden.set("bid", "0.4", 1)
     assert exact(router_view(hidden, False)) == ((), (("0.4", "1"),))
-    with pytest.raises(Boom):
-        router_view(BrokenSide(), False)
-    assert router_view(SidedBook(), False) is None
+    assert router_view(type("SidedBook", (LocalBook,), {"side": "yes"})(), False) is None
 
 
 def test_view_inside_an_exclusive_access_is_an_invariant_failure():
@@ -341,14 +286,11 @@ def test_references_are_not_kept():
     before = [sys.getrefcount(o) for o in counted]
     for fee in (lambda m, p, one: fee_value, lambda m, p, one: 0.5, raising_fee):
         for _ in range(50):
-            try:
+            with contextlib.suppress(Boom):
                 levels = router_levels(members, fee, True)
-            except Boom:
-                levels = None
-            if levels is not None:
-                for _ in range(3):
+                for _ in range(3 if levels is not None else 0):
                     levels.walk(True, 1, 1, [market_id])
-            del levels
+            levels = None
     assert [sys.getrefcount(o) for o in counted] == before
 
 
@@ -378,19 +320,15 @@ def test_text_signatures(target, signature):
     assert target.__doc__
 
 
-def test_class_docstring():
-    assert (
-        RouterLevels.__doc__ == "One side of the members' books merged and sorted best-net first."
+def test_class_docs_and_immutability():
+    assert RouterLevels.__doc__ == (
+        "One side of the members' books merged and sorted best-net first."
     )
     assert RouterLevels.__module__ == "orvane._core" and RouterLevels.__qualname__ == "RouterLevels"
-
-
-def test_router_levels_cannot_be_patched_or_extended():
     with pytest.raises(TypeError, match="immutable type"):
         RouterLevels.walk = None
-    levels = router_levels([], no_fee, True)
     with pytest.raises(AttributeError):
-        levels.extra = 1
+        EMPTY.extra = 1
 
 
 @pytest.mark.parametrize(
@@ -398,10 +336,13 @@ def test_router_levels_cannot_be_patched_or_extended():
     ["1.55E-27", "0.12345678901234567890123456789", "79228162514264337593543950335.5"],
 )
 def test_inputs_a_decimal_holds_only_rounded_give_none(text):
+    """Inputs must be exact: what a Decimal could hold only rounded, or not at all, gives None."""
     assert router_levels([("a", ((D(text), D(1)),))], lambda *_: 0, True) is None
     assert router_levels([("a", ((D("0.5"), D(text)),))], lambda *_: 0, True) is None
     levels = router_levels([("a", ((D("0.5"), D(1)),))], lambda *_: 0, True)
     assert levels.walk(True, D(text), D(1), ()) is None
     assert levels.walk(True, D(1), D(text), ()) is None
+    assert levels.walk(True, "abc", 1, []) is None and levels.walk(True, 1, D("nan"), []) is None
+    assert router_levels([("a", [("abc", 1)])], no_fee, True) is None
     # Zeros beyond the 28th place lose nothing.
     assert len(router_levels([("a", ((D("0.5" + "0" * 30), D(1)),))], lambda *_: 0, True)) == 1

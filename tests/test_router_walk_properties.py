@@ -20,7 +20,11 @@ class NotExact(Exception):
     pass
 
 
-def _checked(value):
+def exact_op(op, a, b):
+    try:
+        value = op(a, b)
+    except decimal.DecimalException:
+        raise NotExact from None
     # A Decimal holds at most 28 places: a longer exact result is no answer either.
     if value.as_tuple().exponent < -28:
         raise NotExact
@@ -28,17 +32,11 @@ def _checked(value):
 
 
 def add(a, b):
-    try:
-        return _checked(EXACT.add(a, b))
-    except decimal.DecimalException:
-        raise NotExact from None
+    return exact_op(EXACT.add, a, b)
 
 
 def mul(a, b):
-    try:
-        return _checked(EXACT.multiply(a, b))
-    except decimal.DecimalException:
-        raise NotExact from None
+    return exact_op(EXACT.multiply, a, b)
 
 
 def ref_merge(members, fee, buy):
@@ -82,11 +80,7 @@ def ref_walk(ladder, market_ids, buy, quantity, limit, excluded):
             reason = "liquidity" if remaining > 0 else ""
     except NotExact:
         return None
-    return (
-        [(market_ids[m], *slot) for m, slot in slots.items()],
-        remaining,
-        reason,
-    )
+    return [(market_ids[m], *slot) for m, slot in slots.items()], remaining, reason
 
 
 def exact(value):
@@ -131,18 +125,13 @@ members_strategy = st.lists(
     excluded=st.lists(ids, max_size=2),
 )
 def test_walk_matches_exact_decimal_reference(members, buy, walk_buy, quantity, limit, excluded):
-    fee_of = {}
-    for market_id, _rows, fee in members:
-        fee_of.setdefault(market_id, fee)
+    fee_of = {market_id: fee for market_id, _rows, fee in reversed(members)}  # the first one wins
     row_prices = {id(price) for _id, rows, _fee in members for price, _size in rows}
     calls = []
-    ones = set()
 
     def fee(market_id, price, one):
-        calls.append(market_id)
         assert id(price) in row_prices  # the row's own object, not a converted copy
-        assert isinstance(one, Decimal) and one == 1
-        ones.add(id(one))  # one shared object per merge
+        calls.append(one)
         return fee_of[market_id]
 
     given_members = [(market_id, rows) for market_id, rows, _fee in members]
@@ -152,23 +141,19 @@ def test_walk_matches_exact_decimal_reference(members, buy, walk_buy, quantity, 
     if ladder is None:
         assert levels is None
         return
-    assert levels is not None
-    assert len(levels) == len(ladder)
-    assert len(calls) == len(ladder)
-    assert len(ones) <= 1
+    assert len(levels) == len(ladder) == len(calls)
+    assert len({id(one) for one in calls}) <= 1 and all(
+        type(one) is Decimal and one == 1 for one in calls
+    )
 
     got = levels.walk(walk_buy, quantity, limit, excluded)
     want = ref_walk(ladder, market_ids, walk_buy, quantity, limit, set(excluded))
     if want is None:
         assert got is None
         return
-    assert got is not None
-    slots = got[0]
-    assert isinstance(slots, list)
-    assert exact(got) == exact(want)
+    assert type(got[0]) is list and exact(got) == exact(want)
     # Market ids come back as the very objects that were passed in.
-    for slot in slots:
-        assert any(slot[0] is market_id for market_id in market_ids)
+    assert all(any(slot[0] is market_id for market_id in market_ids) for slot in got[0])
     # The ladder is immutable: a second walk gives the same answer.
     assert exact(levels.walk(walk_buy, quantity, limit, excluded)) == exact(got)
 
@@ -204,8 +189,4 @@ def test_view_matches_exact_decimal_reference(bids, asks, flip):
     book.asks = asks
     got = router_view(book, flip)
     want = ref_view(bids, asks, flip)
-    if want is None:
-        assert got is None
-    else:
-        assert isinstance(got, tuple)
-        assert exact(got) == exact(want)
+    assert (got is None) if want is None else (type(got) is tuple and exact(got) == exact(want))
