@@ -394,9 +394,7 @@ ClassType& book_side_class() {
 Ref new_book_side(PyObject* book, Side side) {
   PyObject* type = book_side_class().get();
   if (type == nullptr) return {};
-  auto alloc = reinterpret_cast<allocfunc>(
-      PyType_GetSlot(reinterpret_cast<PyTypeObject*>(type), Py_tp_alloc));
-  PyObject* object = alloc(reinterpret_cast<PyTypeObject*>(type), 0);
+  PyObject* object = allocate_instance(type);
   if (object == nullptr) return {};
   Py_INCREF(book);
   self_of(object)->book = book;

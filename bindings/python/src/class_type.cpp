@@ -24,6 +24,11 @@ bool ClassType::is_instance(PyObject* object) {
   return PyObject_TypeCheck(object, reinterpret_cast<PyTypeObject*>(type_)) != 0;
 }
 
+PyObject* allocate_instance(PyTypeObject* type) {
+  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+  return alloc(type, 0);
+}
+
 void free_instance(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
   auto free = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));

@@ -26,6 +26,13 @@ class ClassType {
   PyObject* type_ = nullptr;
 };
 
+// A new instance of `type`, zero-filled, from the type's own allocator (which tracks GC types);
+// null with the error set.
+PyObject* allocate_instance(PyTypeObject* type);
+inline PyObject* allocate_instance(PyObject* type) {
+  return allocate_instance(reinterpret_cast<PyTypeObject*>(type));
+}
+
 // The dealloc of heap-type instances ends with these: free the memory, drop the type's reference.
 void free_instance(PyObject* self);
 

@@ -283,8 +283,7 @@ PyType_Spec spec = {
 Ref new_message(kalshi::Message message) {
   auto* type = reinterpret_cast<PyTypeObject*>(kalshi_book_message_class().get());
   if (type == nullptr) return {};
-  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-  PyObject* object = alloc(type, 0);
+  PyObject* object = allocate_instance(type);
   if (object == nullptr) return {};
   new (&reinterpret_cast<KalshiBookMessageObject*>(object)->message)
       kalshi::Message(std::move(message));

@@ -284,8 +284,7 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return raise(PyExc_TypeError,
                  concat("LocalBook.__new__() got an unexpected keyword argument '", text, "'"));
   }
-  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-  PyObject* object = alloc(type, 0);
+  PyObject* object = allocate_instance(type);
   if (object == nullptr) return nullptr;
   LocalBookObject* self = self_of(object);
   self->sequence = nullptr;

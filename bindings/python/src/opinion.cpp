@@ -122,8 +122,7 @@ PyType_Spec spec = {
 Ref new_change(opinion::DepthChange change) {
   auto* type = reinterpret_cast<PyTypeObject*>(opinion_depth_change_class().get());
   if (type == nullptr) return {};
-  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-  PyObject* object = alloc(type, 0);
+  PyObject* object = allocate_instance(type);
   if (object == nullptr) return {};
   new (&reinterpret_cast<OpinionDepthChangeObject*>(object)->change)
       opinion::DepthChange(std::move(change));

@@ -246,9 +246,7 @@ Ref new_router_levels(std::vector<Ref> market_ids, router::Ladder ladder) {
   }
   PyObject* type = router_levels_class().get();
   if (type == nullptr) return {};
-  auto* type_object = reinterpret_cast<PyTypeObject*>(type);
-  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type_object, Py_tp_alloc));
-  Ref object = Ref::steal(alloc(type_object, 0));
+  Ref object = Ref::steal(allocate_instance(type));
   if (!object) return {};
   RouterLevelsObject* self = levels_of(object.get());
   new (&self->ladder) router::Ladder(std::move(ladder));

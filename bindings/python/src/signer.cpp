@@ -102,8 +102,7 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   wipe_key_text(text.get());
   if (!made) return value_error(made.error());
 
-  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-  PyObject* object = alloc(type, 0);
+  PyObject* object = allocate_instance(type);
   if (object == nullptr) return nullptr;
   // The move copies the key into the object and wipes the source.
   new (&self_of(object)->signer) signing::Signer(std::move(*made));
