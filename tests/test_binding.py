@@ -155,7 +155,7 @@ BOOK_SIDE_DOC = (
     "`len(...)`, equality with a plain dict. It is a live view: it reads and\n"
     "writes the book it came from. Keys iterate in ascending price order."
 )
-ANY = object()  # a docstring the specification only paraphrases
+ANY = object()  # a docstring whose wording is free, only its signature line is fixed
 
 SIGNATURES = [
     (LocalBook, "()", LOCAL_BOOK_DOC),
