@@ -1,9 +1,11 @@
 # Thin front door. `scripts/bootstrap` prepares a bare machine; every target below assumes it ran.
+# The venv's own tools (cmake, ninja, ruff) come first, whatever the machine has.
+export PATH := $(CURDIR)/.venv/bin:$(PATH)
 PYTHON := $(CURDIR)/.venv/bin/python
 CMAKE_FLAGS := -G Ninja -DPython_EXECUTABLE=$(PYTHON)
 JOBS ?= 2
 
-.PHONY: bootstrap build test demo bench sanitize format lint clean
+.PHONY: bootstrap build test demo bench sanitize format clean
 
 bootstrap:
 	scripts/bootstrap
