@@ -9,6 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "json_number.h"
+#include "json_syntax.h"
+
 namespace orvane {
 namespace {
 
@@ -255,25 +258,14 @@ bool walk(Session& s, od::value& v, const char* at, bool build) {
       return true;
     }
     case od::json_type::number: {
-      od::number_type number_type;
-      if (const auto e = v.get_number_type().get(number_type)) return s.fail_code(e, at);
-      if (number_type == od::number_type::unsigned_integer) {
-        uint64_t u;
-        if (v.get_uint64().get(u) == sj::SUCCESS) {
-          if (build) s.slot->values.push_back(JsonValue::unsigned_integer(u));
-          return true;
-        }
-      } else if (number_type == od::number_type::signed_integer) {
-        int64_t i;
-        if (v.get_int64().get(i) == sj::SUCCESS) {
-          if (build) s.slot->values.push_back(JsonValue::integer(i));
-          return true;
-        }
-      }
-      // A fraction or an exponent, or an integer beyond both 64-bit ranges.
-      double d;
-      if (const auto e = v.get_double().get(d)) return s.fail_code(e, at);
-      if (build) s.slot->values.push_back(JsonValue::floating(d));
+      // Read from the token's own text: this simdjson's get_double() misreads some long fractions
+      // ("0.85000000000000000000" gives 0.112...). The value is left unconsumed; the enclosing
+      // array or object skips it.
+      std::string_view token = v.raw_json_token();
+      while (!token.empty() && is_json_space(token.back())) token.remove_suffix(1);
+      auto number = json_number(token);
+      if (!number) return s.fail_code(sj::NUMBER_ERROR, at);
+      if (build) s.slot->values.push_back(std::move(*number));
       return true;
     }
     case od::json_type::string: {
@@ -486,9 +478,13 @@ std::expected<JsonType, std::string> JsonCursor::type() {
 
 std::expected<std::string_view, std::string> JsonCursor::raw() {
   Session& s = node_.session;
+  // A scalar's text is its token; a number is read without moving past it, so only an array or an
+  // object ends where reading it stopped. The wrapper's closing bracket follows every value, so
+  // there is always a next token.
+  const std::string_view token = node_.value.raw_json_token();
   if (!begin(node_) || !skip_node(node_)) return failure(s);
-  // The wrapper's closing bracket follows every value, so there is always a next token.
-  const char* end = s.location();
+  const bool container = !token.empty() && (token[0] == '[' || token[0] == '{');
+  const char* end = container ? s.location() : token.data() + token.size();
   if (end == nullptr) end = s.base + s.text.size();
   while (end > node_.start && is_json_space(end[-1])) --end;
   return s.text.substr(static_cast<std::size_t>(node_.start - s.base),
