@@ -113,6 +113,7 @@ CONVERSION_FAILURES = [
     (lambda b: b.add(5, 1, 1), TypeError, "'int' object is not an instance of 'str'", "side"),
     (lambda b: b.set(None, 1, 1), TypeError, "'None' is not an instance of 'str'", "side"),
     (lambda b: b.levels(-1), OverflowError, None, "depth"),
+    (lambda b: b.levels(-(2**64)), OverflowError, None, "depth"),
     (lambda b: b.levels(1.0), TypeError, None, "depth"),
     (lambda b: b.mirrored("x"), ValueError, PARSE, "face_value"),
     (lambda b: setattr(b, "ready", 1), TypeError, f"'int' object {NOT_BOOL}", "value"),

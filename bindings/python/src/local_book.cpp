@@ -116,13 +116,17 @@ PyObject* levels(PyObject* self_object, PyObject* const* args, Py_ssize_t nargs,
   if (!guard) return nullptr;
   std::optional<size_t> depth;
   if (a[0] != nullptr && a[0] != Py_None) {
+    // Any non-negative integer is a valid depth; one past 64 bits means every level.
     Ref index = Ref::steal(PyNumber_Index(a[0]));
-    const unsigned long long count = index ? PyLong_AsUnsignedLongLong(index.get()) : 0;
-    if (!index || (count == static_cast<unsigned long long>(-1) && PyErr_Occurred())) {
+    int overflow = 0;
+    const long long count = index ? PyLong_AsLongLongAndOverflow(index.get(), &overflow) : -1;
+    if (!index || PyErr_Occurred() || overflow < 0 || (overflow == 0 && count < 0)) {
+      // The unsigned conversion words the refusal of a negative depth.
+      if (index && !PyErr_Occurred()) PyLong_AsUnsignedLongLong(index.get());
       add_processing_note("depth");
       return nullptr;
     }
-    depth = size_t(count);
+    if (overflow == 0) depth = size_t(count);
   }
   Book::Levels copied = self->book.levels(depth);
   guard->release();
