@@ -33,13 +33,17 @@ class _Stub:
     def __init__(self, path: Path) -> None:
         tree = ast.parse(path.read_text(encoding="utf-8"), filename=str(path))
         self.aliases: dict[str, ast.expr] = {}
+        self.imports: dict[str, str] = {}  # name -> its qualified name, for links
         self.functions: dict[str, ast.FunctionDef] = {}
         self.values: dict[str, ast.expr] = {}
         for node in tree.body:
             self._visit(node, "")
 
     def _visit(self, node: ast.stmt, prefix: str) -> None:
-        if isinstance(node, ast.AnnAssign) and isinstance(node.target, ast.Name):
+        if isinstance(node, ast.ImportFrom) and node.module:
+            for alias in node.names:
+                self.imports[alias.asname or alias.name] = f"{node.module}.{alias.name}"
+        elif isinstance(node, ast.AnnAssign) and isinstance(node.target, ast.Name):
             name = node.target.id
             is_alias = isinstance(node.annotation, ast.Name) and node.annotation.id == "TypeAlias"
             if is_alias and node.value is not None:
@@ -59,15 +63,19 @@ class _Stub:
                 self.functions[prefix + node.name] = node
 
     def render(self, annotation: ast.expr | None) -> str:
-        """An annotation as text, with the stub's private aliases expanded."""
+        """An annotation as text: the stub's private aliases expanded, imported
+        names qualified (``decimal.Decimal``) so that they link; the site shows
+        them short."""
         if annotation is None:
             return ""
-        aliases = self.aliases
+        aliases, imports = self.aliases, self.imports
 
         class Expand(ast.NodeTransformer):
             def visit_Name(self, node: ast.Name) -> ast.AST:
                 if node.id in aliases:
                     return self.visit(copy.deepcopy(aliases[node.id]))
+                if node.id in imports:
+                    return ast.parse(imports[node.id], mode="eval").body
                 return node
 
         return ast.unparse(Expand().visit(copy.deepcopy(annotation)))
