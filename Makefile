@@ -5,7 +5,7 @@ PYTHON := $(CURDIR)/.venv/bin/python
 CMAKE_FLAGS := -G Ninja -DPython_EXECUTABLE=$(PYTHON)
 JOBS ?= 2
 
-.PHONY: bootstrap build test demo bench sanitize format clean
+.PHONY: bootstrap build test demo bench sanitize format clean docs
 
 bootstrap:
 	scripts/bootstrap
@@ -25,6 +25,9 @@ bench: build
 
 sanitize:
 	scripts/sanitize
+
+docs: build
+	scripts/docs
 
 format:
 	clang-format -i $$(git ls-files 'core/*.cpp' 'core/*.h' 'bindings/*.cpp' 'bindings/*.h')
