@@ -11,7 +11,6 @@ from orvane.ws.base import BookLevel
 __version__: str
 
 _T = TypeVar("_T")
-_Price = TypeVar("_Price")
 
 # Anything a price, size, quantity or fee argument converts from: an int (or bool), or an object
 # whose `str` is a decimal number (Decimal, float, str).
@@ -218,9 +217,12 @@ class RouterLevels:
 
 def router_view(book: object, flip: bool) -> tuple[_Rows, _Rows] | None: ...
 
-# The fee is called with the row's own price object, so its parameter has the rows' price type.
+# A type variable, not Iterable[...] itself: `list` is invariant, and callers pass lists of the
+# row tuples that router_view returns. The fee is called with each row's own price object.
+_Rows_T = TypeVar("_Rows_T", bound=Iterable[tuple[_Number, _Number]])
+
 def router_levels(
-    members: list[tuple[str, Iterable[tuple[_Price, _Number]]]],
-    fee: Callable[[str, _Price, Decimal], Decimal | int],
+    members: list[tuple[str, _Rows_T]],
+    fee: Callable[[str, Any, Decimal], Decimal | int],
     buy: bool,
 ) -> RouterLevels | None: ...
