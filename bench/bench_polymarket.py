@@ -1,11 +1,16 @@
 """Polymarket market channel and Polymarket US market data: raw frame text to events, against the
 pure-Python way (orjson, decimal.Decimal, dict books, BookLevel records)."""
 
+import pathlib
 import random
+import sys
 import timeit
 from decimal import Decimal
 
 import orjson
+
+sys.path.insert(0, str(pathlib.Path(__file__).parent))
+from common import record
 from orvane._core import LocalBook, polymarket_market, polymarket_us_market_data
 from orvane.ws.base import BookLevel
 
@@ -212,7 +217,7 @@ def best_us(run):
 
 
 def report(case, ours, python):
-    print(f"{case:<26} ours={ours:8.2f}µs  python={python:8.2f}µs  ratio={python / ours:6.1f}x")
+    record(case, ours, python)
 
 
 def main():

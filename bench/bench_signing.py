@@ -1,11 +1,15 @@
 """Digest and order signing against eth-account (which signs through coincurve/libsecp256k1 too)."""
 
-import timeit
+import pathlib
+import sys
 
 from eth_account import Account
 from eth_account._utils.encode_typed_data.encoding_and_hashing import hash_struct
 from eth_account.messages import _hash_eip191_message, encode_typed_data
 from eth_utils import to_checksum_address
+
+sys.path.insert(0, str(pathlib.Path(__file__).parent))
+import common
 from orvane._core import Secp256k1Signer, polymarket_order_hash
 
 KEY = "0x4c0883a69102937d6231471b5dbb6204fe5129617082792ae468d01a3f362318"
@@ -92,17 +96,8 @@ OPINION = {
 }
 
 
-def compare(case, ours, python, number=2000, repeat=9):
-    """As common.compare, but the two sides' runs alternate: on a shared machine a burst of load
-    then slows both sides alike instead of skewing the ratio."""
-    ours_runs, python_runs = [], []
-    for _ in range(repeat):
-        ours_runs.append(timeit.timeit(ours, number=number))
-        python_runs.append(timeit.timeit(python, number=number))
-    ours_us, python_us = min(ours_runs) / number * 1e6, min(python_runs) / number * 1e6
-    ratio = python_us / ours_us
-    print(f"{case:<40} ours={ours_us:9.3f}us  python={python_us:9.3f}us  ratio={ratio:7.1f}x")
-    return ratio
+def compare(case, ours, python, number=2000):
+    return common.compare(case, ours, python, number, repeat=9)
 
 
 def polymarket_message(order):
