@@ -43,6 +43,18 @@ class _Stub:
         if isinstance(node, ast.ImportFrom) and node.module:
             for alias in node.names:
                 self.imports[alias.asname or alias.name] = f"{node.module}.{alias.name}"
+        elif (
+            isinstance(node, ast.Assign)
+            and isinstance(node.value, ast.Call)
+            and ast.unparse(node.value.func) == "TypeVar"
+        ):
+            # A type variable reads as its bound, or as Any.
+            bound = [k.value for k in node.value.keywords if k.arg == "bound"]
+            for target in node.targets:
+                if isinstance(target, ast.Name):
+                    self.aliases[target.id] = (
+                        bound[0] if bound else ast.parse("typing.Any", mode="eval").body
+                    )
         elif isinstance(node, ast.AnnAssign) and isinstance(node.target, ast.Name):
             name = node.target.id
             is_alias = isinstance(node.annotation, ast.Name) and node.annotation.id == "TypeAlias"
@@ -70,10 +82,19 @@ class _Stub:
             return ""
         aliases, imports = self.aliases, self.imports
 
+        expanding: list[str] = []
+
         class Expand(ast.NodeTransformer):
             def visit_Name(self, node: ast.Name) -> ast.AST:
+                if (
+                    node.id in expanding
+                ):  # a recursive alias (JSON values) shows its inner level as Any
+                    return ast.parse("typing.Any", mode="eval").body
                 if node.id in aliases:
-                    return self.visit(copy.deepcopy(aliases[node.id]))
+                    expanding.append(node.id)
+                    expanded = self.visit(copy.deepcopy(aliases[node.id]))
+                    expanding.pop()
+                    return expanded
                 if node.id in imports:
                     return ast.parse(imports[node.id], mode="eval").body
                 return node
