@@ -2,8 +2,8 @@
 # is missing), so each works on a fresh clone on a bare Debian machine.
 # The venv's own tools (cmake, ninja, ruff, auditwheel) come first, whatever the machine has.
 export PATH := $(CURDIR)/.venv/bin:$(PATH)
-PYTHON := $(CURDIR)/.venv/bin/python
-CMAKE_FLAGS := -G Ninja -DPython_EXECUTABLE=$(PYTHON)
+VENV_PYTHON := $(CURDIR)/.venv/bin/python
+CMAKE_FLAGS := -G Ninja -DPython_EXECUTABLE=$(VENV_PYTHON)
 JOBS ?= 2
 
 .PHONY: bootstrap build test demo bench sanitize wheel check-wheel bare-machine format clean
@@ -16,13 +16,13 @@ build: bootstrap
 
 test: build
 	build/orvane_core_tests --gtest_brief=1
-	PYTHONPATH=build/python scripts/run-pytest $(PYTHON) -q tests
+	PYTHONPATH=build/python scripts/run-pytest $(VENV_PYTHON) -q tests
 
 demo: build
-	PYTHONPATH=build/python $(PYTHON) examples/demo.py
+	PYTHONPATH=build/python $(VENV_PYTHON) examples/demo.py
 
 bench: build
-	PYTHONPATH=build/python $(PYTHON) bench/run.py
+	PYTHONPATH=build/python $(VENV_PYTHON) bench/run.py
 
 sanitize: bootstrap
 	scripts/sanitize
@@ -31,7 +31,7 @@ sanitize: bootstrap
 # the shared libraries that Debian has no position-independent archives of.
 wheel: bootstrap
 	rm -rf build/wheel-unrepaired dist/orvane-*.whl
-	CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) $(PYTHON) -m pip wheel . -q --no-deps --no-build-isolation \
+	CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) $(VENV_PYTHON) -m pip wheel . -q --no-deps --no-build-isolation \
 	  -w build/wheel-unrepaired
 	auditwheel repair --strip -w dist build/wheel-unrepaired/orvane-*.whl
 	scripts/check-wheel --structure-only
