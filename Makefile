@@ -51,6 +51,7 @@ typecheck: build
 
 # The documentation site in docs/_build/html, its examples run and its pages checked.
 docs: build
+	@scripts/bootstrap docs
 	scripts/docs
 
 format: bootstrap
