@@ -292,7 +292,7 @@ std::expected<Book, std::string> read_delta(const Frame& frame, std::string tick
                or_null(frame.body(Frame::kClientOrderId)),
                *price,
                *delta,
-               uint8_t(yes ? 0 : 1)};
+               yes ? Side::Bid : Side::Ask};
 }
 
 }  // namespace
@@ -355,7 +355,7 @@ void apply(orvane::Book& book, const Snapshot& snapshot) {
 }
 
 std::expected<Level, std::string> apply(orvane::Book& book, const Delta& delta) {
-  auto size = book.add(delta.side == 0 ? Side::Bid : Side::Ask, delta.price, delta.delta);
+  auto size = book.add(delta.side, delta.price, delta.delta);
   if (!size) return std::unexpected(std::move(size.error()));
   return Level{delta.price, *size};
 }

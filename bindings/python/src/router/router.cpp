@@ -340,7 +340,7 @@ PyObject* router_levels(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
         }
       }
       const Decimal& unit_fee = last_fee;
-      const std::optional<router::Level> level =
+      const std::optional<router::LadderLevel> level =
           router::make_level(*price, *size, unit_fee, size_t(i), *buy);
       if (!level) Py_RETURN_NONE;
       ladder.push_back(*level);

@@ -21,8 +21,8 @@
 #include "signing/keys.h"
 #include "signing/opinion_order.h"
 #include "signing/polymarket_order.h"
-#include "text/hex.h"
 #include "signing/signing.h"
+#include "text/hex.h"
 
 namespace orvane::py {
 

@@ -211,7 +211,7 @@ PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta
   if (!bid) return nullptr;
   Ref ask = optional_decimal(best_ask);
   if (!ask || delta_word() == nullptr) return nullptr;
-  const bool bids_changed = delta.side == 0;
+  const bool bids_changed = delta.side == Side::Bid;
   return PyTuple_Pack(8, delta_word(), ticker.get(), bids_changed ? changed.get() : empty.get(),
                       bids_changed ? empty.get() : changed.get(), bid.get(), ask.get(),
                       timestamp.get(), info.get());

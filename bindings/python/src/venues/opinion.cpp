@@ -74,7 +74,7 @@ PyObject* apply(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
   if (!bid) return nullptr;
   Ref ask = optional_decimal(best_ask);
   if (!ask) return nullptr;
-  const bool bids_changed = change.side == 0;
+  const bool bids_changed = change.side == Side::Bid;
   return PyTuple_Pack(4, bids_changed ? changed.get() : empty.get(),
                       bids_changed ? empty.get() : changed.get(), bid.get(), ask.get());
 }
