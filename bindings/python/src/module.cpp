@@ -92,6 +92,7 @@ PyModuleDef module_definition = {
 
 }  // namespace orvane::py
 
-extern "C" PyMODINIT_FUNC PyInit__core() {
+// PyMODINIT_FUNC gives the C linkage; the name is the one CPython looks for.
+PyMODINIT_FUNC PyInit__core() {  // NOLINT(bugprone-reserved-identifier)
   return PyModuleDef_Init(&orvane::py::module_definition);
 }

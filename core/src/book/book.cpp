@@ -10,7 +10,7 @@ const Decimal kZero{};
 
 // Copies at most `depth` levels from `first`; `total` is the side's size (a B-tree's iterator
 // distance would walk every level).
-LevelList walk_levels(auto first, auto last, size_t total, std::optional<size_t> depth) {
+LevelList walk_levels(auto first, const auto& last, size_t total, std::optional<size_t> depth) {
   LevelList out;
   const size_t count = depth ? std::min(*depth, total) : total;
   out.reserve(count);

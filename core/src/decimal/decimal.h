@@ -16,7 +16,7 @@
 
 namespace orvane {
 
-__extension__ typedef unsigned __int128 u128;
+__extension__ using u128 = unsigned __int128;
 
 inline constexpr uint32_t kMaxScale = 28;
 inline constexpr u128 kMaxMantissa = (u128{1} << 96) - 1;

@@ -3,7 +3,7 @@
 #include <secp256k1.h>
 #include <secp256k1_preallocated.h>
 #include <secp256k1_recovery.h>
-#include <string.h>  // explicit_bzero
+#include <string.h>  // NOLINT(modernize-deprecated-headers): explicit_bzero
 
 #include <algorithm>
 #include <cstdlib>

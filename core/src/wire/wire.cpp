@@ -24,7 +24,7 @@ std::unexpected<std::string> missing(std::string_view name) {
   return std::unexpected(std::move(message));
 }
 
-std::unexpected<std::string> not_an_integer(std::string shown) {
+std::unexpected<std::string> not_an_integer(const std::string& shown) {
   return std::unexpected("not an integer: " + shown);
 }
 

@@ -172,7 +172,7 @@ u128 round_half_even(u128 value, uint32_t digits) {
 TEST(DecimalArithmetic, AgreesWithWideIntegers) {
   std::mt19937_64 rng(11);
   for (int i = 0; i < 50000; ++i) {
-    const uint32_t sa = rng() % 29;
+    const auto sa = static_cast<uint32_t>(rng() % 29);
     const uint32_t sb = std::clamp<int>(int(sa) + int(rng() % 39) - 19, 0, 28);
     const Decimal a = Decimal::from_parts(rng() >> (4 + rng() % 60), sa, rng() & 1);
     const Decimal b = Decimal::from_parts(rng() >> (4 + rng() % 60), sb, rng() & 1);

@@ -18,7 +18,8 @@ namespace orvane::py {
 namespace {
 
 struct OpinionDepthChangeObject {
-  PyObject_HEAD opinion::DepthChange change;
+  PyObject_HEAD
+  opinion::DepthChange change;
 };
 
 const opinion::DepthChange& change_of(PyObject* self) {
