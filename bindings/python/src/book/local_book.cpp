@@ -272,22 +272,9 @@ PyObject* repr(PyObject* self_object) {
 }
 
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  const Py_ssize_t given = args == nullptr ? 0 : PyTuple_Size(args);
-  if (given > 0) {
-    return raise(PyExc_TypeError, concat("LocalBook.__new__() takes 0 positional arguments but ",
-                                         given, " ", given == 1 ? "was" : "were", " given"));
-  }
-  if (kwargs != nullptr && PyDict_Size(kwargs) > 0) {
-    PyObject *key = nullptr, *value = nullptr;
-    Py_ssize_t position = 0;
-    PyDict_Next(kwargs, &position, &key, &value);
-    Ref name = Ref::steal(PyObject_Str(key));
-    if (!name) return nullptr;
-    const char* text = PyUnicode_AsUTF8AndSize(name.get(), nullptr);
-    if (text == nullptr) return nullptr;
-    return raise(PyExc_TypeError,
-                 concat("LocalBook.__new__() got an unexpected keyword argument '", text, "'"));
-  }
+  static const Parameters<0> kNoParameters{"LocalBook.__new__()", {}, 0};
+  Arguments<0> no_arguments;
+  if (!no_arguments.bind_new(kNoParameters, args, kwargs)) return nullptr;
   PyObject* object = allocate_instance(type);
   if (object == nullptr) return nullptr;
   LocalBookObject* self = self_of(object);

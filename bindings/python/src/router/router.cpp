@@ -24,6 +24,7 @@
 #include "runtime/objects.h"
 #include "runtime/python.h"
 #include "runtime/ref.h"
+#include "runtime/tuple.h"
 #include "text/concat.h"
 
 namespace orvane::py {
@@ -50,21 +51,6 @@ std::optional<bool> read_bool(PyObject* value, const char* parameter) {
 
 // Fills a tuple of known length item by item; `add` fails once anything failed, so a chain of
 // `add` calls joined by && stops at the first failure with its error set.
-class TupleBuilder {
- public:
-  explicit TupleBuilder(Py_ssize_t size) : tuple_(Ref::steal(PyTuple_New(size))) {}
-  bool add(Ref item) {
-    if (!tuple_ || !item) return false;
-    PyTuple_SetItem(tuple_.get(), next_++, item.release());
-    return true;
-  }
-  Ref take() { return std::move(tuple_); }
-
- private:
-  Ref tuple_;
-  Py_ssize_t next_ = 0;
-};
-
 bool expect_pair(PyObject* tuple) {
   const Py_ssize_t length = PyTuple_Size(tuple);
   if (length == 2) return true;
@@ -75,7 +61,8 @@ bool expect_pair(PyObject* tuple) {
 // ---- RouterLevels ----
 
 struct RouterLevelsObject {
-  PyObject_HEAD PyObject* market_ids;  // owned tuple of str, in member order; null once cleared
+  PyObject_HEAD
+  PyObject* market_ids;  // owned tuple of str, in member order; null once cleared
   router::Ladder ladder;
 };
 

@@ -25,6 +25,8 @@ std::nullptr_t raise(PyObject* type, std::string_view message) {
   return nullptr;
 }
 
+std::nullptr_t value_error(std::string_view message) { return raise(PyExc_ValueError, message); }
+
 std::nullptr_t raise_invariant_failure(std::string_view message) {
   PyObject* type = invariant_failure_type();
   if (type == nullptr) return nullptr;

@@ -16,6 +16,8 @@ PyObject* invariant_failure_type();
 // Sets the error `type` with `message` and returns null, so that callers can `return raise(...)`.
 std::nullptr_t raise(PyObject* type, std::string_view message);
 std::nullptr_t raise_invariant_failure(std::string_view message);
+// ValueError with `message`: how the core's refusals of a value reach Python.
+std::nullptr_t value_error(std::string_view message);
 
 // Attaches `note` to the exception being raised (BaseException.add_note). The exception itself is
 // kept unchanged even if attaching fails.

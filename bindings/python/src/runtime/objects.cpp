@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "runtime/errors.h"
+#include "runtime/tuple.h"
 
 namespace orvane::py {
 
@@ -298,18 +299,15 @@ Ref book_level(PyObject* price, PyObject* size) {
 }
 
 Ref level_tuple(std::span<const Level> levels) {
-  Ref tuple = Ref::steal(PyTuple_New(Py_ssize_t(levels.size())));
-  if (!tuple) return {};
-  for (size_t i = 0; i < levels.size(); ++i) {
-    Ref price = decimal(levels[i].first);
+  TupleBuilder tuple(Py_ssize_t(levels.size()));
+  for (const Level& level : levels) {
+    Ref price = decimal(level.first);
     if (!price) return {};
-    Ref size = decimal(levels[i].second);
+    Ref size = decimal(level.second);
     if (!size) return {};
-    Ref record = book_level(price.get(), size.get());
-    if (!record) return {};
-    PyTuple_SetItem(tuple.get(), Py_ssize_t(i), record.release());
+    if (!tuple.add(book_level(price.get(), size.get()))) return {};
   }
-  return tuple;
+  return tuple.take();
 }
 
 size_t decimal_cache_size() {

@@ -148,8 +148,6 @@ Ref hex0x(std::span<const std::uint8_t> bytes) {
   return Ref::steal(PyUnicode_FromStringAndSize(text.data(), at - text.data()));
 }
 
-std::nullptr_t value_error(std::string_view message) { return raise(PyExc_ValueError, message); }
-
 PyObject* polymarket_sign_order(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                 PyObject* kwnames) {
   Arguments<12> a;

@@ -6,7 +6,7 @@
 // can be attached to it or swapped in to read the key.
 #include "signing/signer.h"
 
-#include <string.h>  // explicit_bzero
+#include <string.h>  // NOLINT(modernize-deprecated-headers): explicit_bzero
 
 #include <cstdint>
 #include <new>
@@ -14,7 +14,6 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "registrations.h"
 #include "runtime/arguments.h"
@@ -30,8 +29,8 @@ namespace orvane::py {
 namespace {
 
 struct SignerObject {
-  PyObject_HEAD signing::Signer
-      signer;  // constructed in place by `construct`, destroyed by dealloc
+  PyObject_HEAD
+  signing::Signer signer;  // constructed in place by `construct`, destroyed by dealloc
 };
 
 SignerObject* self_of(PyObject* self) { return reinterpret_cast<SignerObject*>(self); }
@@ -73,27 +72,8 @@ void wipe_key_text(PyObject* bytes) {
 const Parameters<1> kNewParameters{"Secp256k1Signer.__new__()", {"private_key"}, 1};
 
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  // tp_new receives a tuple and a dict; the binder reads the vectorcall layout, so lay them out so.
-  // The values stay borrowed from `args` and `kwargs`, which the caller keeps alive.
-  const Py_ssize_t nargs = args == nullptr ? 0 : PyTuple_Size(args);
-  const Py_ssize_t keywords = kwargs == nullptr ? 0 : PyDict_Size(kwargs);
-  std::vector<PyObject*> stack(size_t(nargs + keywords));
-  for (Py_ssize_t i = 0; i < nargs; ++i) stack[size_t(i)] = PyTuple_GetItem(args, i);
-  Ref kwnames;
-  if (keywords > 0) {
-    kwnames = Ref::steal(PyTuple_New(keywords));
-    if (!kwnames) return nullptr;
-    PyObject *key = nullptr, *value = nullptr;
-    Py_ssize_t position = 0, k = 0;
-    while (k < keywords && PyDict_Next(kwargs, &position, &key, &value)) {
-      Py_INCREF(key);
-      PyTuple_SetItem(kwnames.get(), k, key);
-      stack[size_t(nargs + k)] = value;
-      ++k;
-    }
-  }
   Arguments<1> a;
-  if (!a.bind(kNewParameters, stack.data(), nargs, kwnames.get())) return nullptr;
+  if (!a.bind_new(kNewParameters, args, kwargs)) return nullptr;
 
   const Ref text = key_text(a[0]);
   if (!text) return nullptr;

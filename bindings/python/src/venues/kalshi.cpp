@@ -20,15 +20,12 @@ namespace orvane::py {
 namespace {
 
 struct KalshiBookMessageObject {
-  PyObject_HEAD kalshi::Message message;
+  PyObject_HEAD
+  kalshi::Message message;
 };
 
 const kalshi::Message& message_of(PyObject* self) {
   return reinterpret_cast<KalshiBookMessageObject*>(self)->message;
-}
-
-Ref text(std::string_view utf8) {
-  return Ref::steal(PyUnicode_FromStringAndSize(utf8.data(), Py_ssize_t(utf8.size())));
 }
 
 // Interned on first success, then kept for the life of the process. Null with the error set when
@@ -92,7 +89,7 @@ PyObject* kalshi_book_message(PyObject*, PyObject* const* args, Py_ssize_t nargs
   if (!message) Py_RETURN_NONE;
   const std::string& ticker_text =
       std::visit([](const auto& body) -> const std::string& { return body.ticker; }, message->book);
-  Ref ticker = text(ticker_text);
+  Ref ticker = new_str(ticker_text);
   if (!ticker) return nullptr;
   Ref entry = lookup(a[1], ticker.get());
   if (!entry && PyErr_Occurred()) return nullptr;
@@ -130,7 +127,7 @@ PyObject* apply_snapshot(const kalshi::Message& message, const kalshi::Snapshot&
       PyDict_SetItem(info.get(), market_id_key(), market_id.get()) < 0) {
     return nullptr;
   }
-  Ref ticker = text(snapshot.ticker);
+  Ref ticker = new_str(snapshot.ticker);
   if (!ticker) return nullptr;
   LocalBookObject* book = nullptr;
   Ref entry = book_entry(books, ticker.get(), true, book);
@@ -160,7 +157,7 @@ PyObject* apply_snapshot(const kalshi::Message& message, const kalshi::Snapshot&
 }
 
 PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta, PyObject* books) {
-  Ref ticker = text(delta.ticker);
+  Ref ticker = new_str(delta.ticker);
   if (!ticker) return nullptr;
   LocalBookObject* book = nullptr;
   Ref entry = book_entry(books, ticker.get(), false, book);
@@ -231,7 +228,7 @@ PyObject* apply(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
 
 PyObject* get_seq(PyObject* self, void*) { return to_py(message_of(self).seq).release(); }
 PyObject* get_sid(PyObject* self, void*) { return to_py(message_of(self).sid).release(); }
-PyObject* get_kind(PyObject* self, void*) { return text(message_of(self).kind).release(); }
+PyObject* get_kind(PyObject* self, void*) { return new_str(message_of(self).kind).release(); }
 PyObject* get_seq_number(PyObject* self, void*) {
   const auto& number = message_of(self).seq_number;
   if (!number) Py_RETURN_NONE;

@@ -34,10 +34,6 @@ namespace pm = orvane::polymarket;
 // A pending check older than this, against a newer update, is compared with the book.
 constexpr int64_t kPendingMs = 500;
 
-Ref text(std::string_view utf8) {
-  return Ref::steal(PyUnicode_FromStringAndSize(utf8.data(), Py_ssize_t(utf8.size())));
-}
-
 Ref integer_or_none(const std::optional<int64_t>& value) {
   if (!value) return Ref::borrow(Py_None);
   return Ref::steal(PyLong_FromLongLong(*value));
@@ -237,7 +233,7 @@ struct Run {
 };
 
 bool Run::snapshot(const pm::BookMessage& m, PyObject* asset) {
-  Ref market = text(m.market);
+  Ref market = new_str(m.market);
   if (!market || PyDict_SetItem(markets, asset, market.get()) < 0) return false;
   Ref held;
   const int has = book(asset, held);
@@ -366,7 +362,7 @@ bool Run::price_change(const pm::PriceChange& m, const Ref* assets) {
     if (!entry || PyDict_SetItem(unverified, asset, entry.get()) < 0) return false;
   }
   if (applied.empty()) return true;
-  Ref market = text(m.market);
+  Ref market = new_str(m.market);
   if (!market) return false;
   for (const Applied& a : applied) {
     Ref held;
@@ -406,7 +402,7 @@ int frame_assets(const std::vector<pm::Message>& messages, std::vector<Ref>& out
         return true;
       }
     }
-    out.push_back(text(id));
+    out.push_back(new_str(id));
     if (out.back() && distinct.size() < kShared) distinct.emplace_back(id, out.back().get());
     return static_cast<bool>(out.back());
   };
