@@ -18,6 +18,7 @@
 #include "registrations.h"
 #include "runtime/arguments.h"
 #include "runtime/class_type.h"
+#include "runtime/cpp_object.h"
 #include "runtime/errors.h"
 #include "runtime/python.h"
 #include "runtime/ref.h"
@@ -28,12 +29,8 @@ namespace orvane::py {
 
 namespace {
 
-struct SignerObject {
-  PyObject_HEAD
-  signing::Signer signer;  // constructed in place by `construct`, destroyed by dealloc
-};
-
-SignerObject* self_of(PyObject* self) { return reinterpret_cast<SignerObject*>(self); }
+// The signer's destructor wipes the key before the object's memory goes back.
+using SignerObject = CppObject<signing::Signer>;
 
 constexpr std::string_view kNotHex = "not a hex private key";
 
@@ -82,16 +79,8 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   wipe_key_text(text.get());
   if (!made) return value_error(made.error());
 
-  PyObject* object = allocate_instance(type);
-  if (object == nullptr) return nullptr;
   // The move copies the key into the object and wipes the source.
-  new (&self_of(object)->signer) signing::Signer(std::move(*made));
-  return object;
-}
-
-void dealloc(PyObject* object) {
-  self_of(object)->signer.~Signer();  // wipes the key before the memory goes back
-  free_instance(object);
+  return SignerObject::create(reinterpret_cast<PyObject*>(type), std::move(*made)).release();
 }
 
 PyObject* str_of(std::string_view text) {
@@ -152,7 +141,7 @@ const char kDoc[] =
 PyType_Slot slots[] = {
     {Py_tp_doc, const_cast<char*>(kDoc)},
     {Py_tp_new, reinterpret_cast<void*>(construct)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(SignerObject::dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(repr)},
     {Py_tp_methods, methods},
     {Py_tp_getset, properties},
@@ -175,6 +164,6 @@ ClassType& secp256k1_signer_class() {
   return type;
 }
 
-const signing::Signer& signer_of(PyObject* self) { return self_of(self)->signer; }
+const signing::Signer& signer_of(PyObject* self) { return SignerObject::value_of(self); }
 
 }  // namespace orvane::py

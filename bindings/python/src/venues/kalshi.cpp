@@ -12,6 +12,7 @@
 #include "registrations.h"
 #include "runtime/arguments.h"
 #include "runtime/class_type.h"
+#include "runtime/cpp_object.h"
 #include "runtime/errors.h"
 #include "runtime/objects.h"
 
@@ -19,13 +20,10 @@ namespace orvane::py {
 
 namespace {
 
-struct KalshiBookMessageObject {
-  PyObject_HEAD
-  kalshi::Message message;
-};
+using KalshiBookMessageObject = CppObject<kalshi::Message>;
 
 const kalshi::Message& message_of(PyObject* self) {
-  return reinterpret_cast<KalshiBookMessageObject*>(self)->message;
+  return KalshiBookMessageObject::value_of(self);
 }
 
 // Interned on first success, then kept for the life of the process. Null with the error set when
@@ -235,11 +233,6 @@ PyObject* get_seq_number(PyObject* self, void*) {
   return PyLong_FromLongLong(*number);
 }
 
-void dealloc(PyObject* self) {
-  reinterpret_cast<KalshiBookMessageObject*>(self)->message.~Message();
-  free_instance(self);
-}
-
 PyMethodDef methods[] = {
     {"apply", fastcall(apply), kMethodFlags,
      "apply($self, books)\n--\n\n"
@@ -263,7 +256,7 @@ PyGetSetDef properties[] = {
 
 PyType_Slot slots[] = {
     {Py_tp_doc, const_cast<char*>("One decoded book message, not yet applied.")},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(KalshiBookMessageObject::dealloc)},
     {Py_tp_methods, methods},
     {Py_tp_getset, properties},
     {0, nullptr},
@@ -278,13 +271,7 @@ PyType_Spec spec = {
 };
 
 Ref new_message(kalshi::Message message) {
-  auto* type = reinterpret_cast<PyTypeObject*>(kalshi_book_message_class().get());
-  if (type == nullptr) return {};
-  PyObject* object = allocate_instance(type);
-  if (object == nullptr) return {};
-  new (&reinterpret_cast<KalshiBookMessageObject*>(object)->message)
-      kalshi::Message(std::move(message));
-  return Ref::steal(object);
+  return KalshiBookMessageObject::create(kalshi_book_message_class().get(), std::move(message));
 }
 
 }  // namespace

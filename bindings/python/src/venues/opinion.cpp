@@ -10,6 +10,7 @@
 #include "registrations.h"
 #include "runtime/arguments.h"
 #include "runtime/class_type.h"
+#include "runtime/cpp_object.h"
 #include "runtime/errors.h"
 #include "runtime/objects.h"
 
@@ -17,13 +18,10 @@ namespace orvane::py {
 
 namespace {
 
-struct OpinionDepthChangeObject {
-  PyObject_HEAD
-  opinion::DepthChange change;
-};
+using OpinionDepthChangeObject = CppObject<opinion::DepthChange>;
 
 const opinion::DepthChange& change_of(PyObject* self) {
-  return reinterpret_cast<OpinionDepthChangeObject*>(self)->change;
+  return OpinionDepthChangeObject::value_of(self);
 }
 
 Ref new_change(opinion::DepthChange change);
@@ -85,11 +83,6 @@ PyObject* get_token(PyObject* self, void*) {
   return PyUnicode_FromStringAndSize(token.data(), Py_ssize_t(token.size()));
 }
 
-void dealloc(PyObject* self) {
-  reinterpret_cast<OpinionDepthChangeObject*>(self)->change.~DepthChange();
-  free_instance(self);
-}
-
 PyMethodDef methods[] = {
     {"apply", fastcall(apply), kMethodFlags,
      "apply($self, book)\n--\n\n"
@@ -106,7 +99,7 @@ PyGetSetDef properties[] = {
 
 PyType_Slot slots[] = {
     {Py_tp_doc, const_cast<char*>("One decoded Opinion depth change, not yet applied.")},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(OpinionDepthChangeObject::dealloc)},
     {Py_tp_methods, methods},
     {Py_tp_getset, properties},
     {0, nullptr},
@@ -121,13 +114,7 @@ PyType_Spec spec = {
 };
 
 Ref new_change(opinion::DepthChange change) {
-  auto* type = reinterpret_cast<PyTypeObject*>(opinion_depth_change_class().get());
-  if (type == nullptr) return {};
-  PyObject* object = allocate_instance(type);
-  if (object == nullptr) return {};
-  new (&reinterpret_cast<OpinionDepthChangeObject*>(object)->change)
-      opinion::DepthChange(std::move(change));
-  return Ref::steal(object);
+  return OpinionDepthChangeObject::create(opinion_depth_change_class().get(), std::move(change));
 }
 
 }  // namespace
