@@ -20,10 +20,11 @@ constexpr Decimal kOne = Decimal::from_integer(1);
 // arithmetic the stream's own decimal handling would do differently.
 std::expected<Decimal, std::string> complement(const Decimal& price) {
   auto result = sub(kOne, price);
-  if (result && result->scale() != price.scale()) {
+  if (!result) return std::unexpected(std::move(result.error().text));
+  if (result->scale() != price.scale()) {
     return std::unexpected(concat("1 - ", to_text(price), " is not exact"));
   }
-  return result;
+  return *result;
 }
 
 bool empty_text(const JsonValue& v) {
@@ -354,7 +355,7 @@ void apply(orvane::Book& book, const Snapshot& snapshot) {
   book.replace(snapshot.yes, snapshot.no);
 }
 
-std::expected<Level, std::string> apply(orvane::Book& book, const Delta& delta) {
+std::expected<Level, Error> apply(orvane::Book& book, const Delta& delta) {
   auto size = book.add(delta.side, delta.price, delta.delta);
   if (!size) return std::unexpected(std::move(size.error()));
   return Level{delta.price, *size};

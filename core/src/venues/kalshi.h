@@ -65,6 +65,6 @@ void apply(orvane::Book& book, const Snapshot& snapshot);
 
 // Adds the delta to its level and gives the changed level (price, new size). The error is an
 // internal failure: the size left the Decimal range.
-std::expected<Level, std::string> apply(orvane::Book& book, const Delta& delta);
+std::expected<Level, Error> apply(orvane::Book& book, const Delta& delta);
 
 }  // namespace orvane::kalshi

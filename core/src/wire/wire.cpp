@@ -56,7 +56,7 @@ std::expected<Decimal, std::string> parse_decimal(std::string_view text) {
   std::string message = "not a decimal: ";
   append_quoted_form(message, trimmed);
   message += " (";
-  message += parsed.error();
+  message += parsed.error().text;
   message += ')';
   return std::unexpected(std::move(message));
 }

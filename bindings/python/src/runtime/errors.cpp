@@ -27,6 +27,19 @@ std::nullptr_t raise(PyObject* type, std::string_view message) {
 
 std::nullptr_t value_error(std::string_view message) { return raise(PyExc_ValueError, message); }
 
+std::nullptr_t raise_error(const Error& error) {
+  switch (error.code) {
+    case ErrorCode::kInvalidDecimal:
+    case ErrorCode::kInvalidKey:
+    case ErrorCode::kSigningFailed:
+      return value_error(error.text);
+    case ErrorCode::kOverflow:
+    case ErrorCode::kPriceCollision:
+      break;
+  }
+  return raise_invariant_failure(error.text);
+}
+
 std::nullptr_t raise_invariant_failure(std::string_view message) {
   PyObject* type = invariant_failure_type();
   if (type == nullptr) return nullptr;

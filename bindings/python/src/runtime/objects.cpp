@@ -252,7 +252,7 @@ std::optional<Decimal> extract(PyObject* object, bool exact) {
   const std::string_view digits(utf8, size_t(size));
   auto parsed = exact ? parse_exact(digits) : parse(digits);
   if (!parsed) {
-    raise(PyExc_ValueError, parsed.error());
+    raise_error(parsed.error());
     return std::nullopt;
   }
   return *parsed;

@@ -155,7 +155,7 @@ PyObject* polymarket_sign_order(PyObject* self, PyObject* const* args, Py_ssize_
   const auto read = polymarket_order(a);
   if (!read) return nullptr;
   const auto signature = polymarket::sign(signer_of(self), read->order, read->neg_risk);
-  if (!signature) return value_error(signature.error());
+  if (!signature) return raise_error(signature.error());
   return hex0x(signature->view()).release();
 }
 
@@ -178,7 +178,7 @@ PyObject* opinion_sign_order(PyObject* self, PyObject* const* args, Py_ssize_t n
   const auto request = opinion::read_request(text);
   if (!request) return value_error(request.error().message);
   const auto signature = opinion::sign(signer_of(self), request->order, request->exchange);
-  if (!signature) return value_error(signature.error());
+  if (!signature) return raise_error(signature.error());
   return hex0x(*signature).release();
 }
 

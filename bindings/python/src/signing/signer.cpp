@@ -77,7 +77,7 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   // Read and checked before anything is allocated: a failed constructor leaves no object behind.
   auto made = signing::Signer::from_hex(bytes_view(text.get()));
   wipe_key_text(text.get());
-  if (!made) return value_error(made.error());
+  if (!made) return raise_error(made.error());
 
   // The move copies the key into the object and wipes the source.
   return SignerObject::create(reinterpret_cast<PyObject*>(type), std::move(*made)).release();
@@ -107,7 +107,7 @@ PyObject* sign_digest(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
   const auto* data = reinterpret_cast<const std::uint8_t*>(PyBytes_AsString(digest));
   if (data == nullptr) return nullptr;
   const auto signature = signer_of(self).sign_digest(std::span(data, size_t(PyBytes_Size(digest))));
-  if (!signature) return value_error(signature.error());
+  if (!signature) return raise_error(signature.error());
   return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(signature->data()),
                                    Py_ssize_t(signature->size()));
 }

@@ -188,7 +188,7 @@ PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta
   auto level = kalshi::apply(book->book, delta);
   if (!level) {
     guard->release();
-    return raise_invariant_failure(level.error());
+    return raise_error(level.error());
   }
   Ref old_sequence = replace_field(book->sequence, seq.get());
   Ref old_timestamp = replace_field(book->timestamp, timestamp.get());
