@@ -21,6 +21,7 @@
 #include "runtime/borrow.h"
 #include "runtime/class_type.h"
 #include "runtime/errors.h"
+#include "runtime/names.h"
 #include "runtime/objects.h"
 #include "runtime/python.h"
 #include "runtime/ref.h"
@@ -355,10 +356,7 @@ Ref pair_tuple(const std::vector<router::Pair>& levels) {
 
 // Whether `book` has an attribute "side": 1, 0, or -1 with the lookup's error set.
 int has_side(PyObject* book) {
-  static PyObject* name = nullptr;
-  if (name == nullptr) name = PyUnicode_InternFromString("side");
-  if (name == nullptr) return -1;
-  Ref side = Ref::steal(PyObject_GetAttr(book, name));
+  Ref side = Ref::steal(PyObject_GetAttr(book, names().side));
   if (side) return 1;
   if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
   PyErr_Clear();

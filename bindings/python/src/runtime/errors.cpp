@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "runtime/names.h"
 #include "runtime/ref.h"
 #include "text/concat.h"
 
@@ -54,10 +55,9 @@ void add_note(std::string_view note) {
   if (value != nullptr) {
     if (traceback != nullptr) PyException_SetTraceback(value, traceback);
     Ref text = Ref::steal(PyUnicode_FromStringAndSize(note.data(), Py_ssize_t(note.size())));
-    Ref method = Ref::steal(PyUnicode_InternFromString("add_note"));
     Ref result;
-    if (text && method) {
-      result = Ref::steal(PyObject_CallMethodObjArgs(value, method.get(), text.get(), nullptr));
+    if (text) {
+      result = Ref::steal(PyObject_CallMethodObjArgs(value, names().add_note, text.get(), nullptr));
     }
     if (!result) PyErr_Clear();  // the original exception matters more than its note
   }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "runtime/errors.h"
+#include "runtime/names.h"
 #include "runtime/tuple.h"
 
 namespace orvane::py {
@@ -279,20 +280,15 @@ Ref book_level(PyObject* price, PyObject* size) {
   PyObject* cls = book_level_class();
   if (cls == nullptr) return {};
   if (direct_flag(cls) == Direct::Yes) {
-    static PyObject* price_name = nullptr;
-    static PyObject* size_name = nullptr;
     static PyObject* allocator_arguments = nullptr;  // (BookLevel,)
     PyObject* allocator = instance_allocator();
-    if (allocator == nullptr || interned(price_name, "price") == nullptr ||
-        interned(size_name, "size") == nullptr) {
-      return {};
-    }
+    if (allocator == nullptr) return {};
     if (allocator_arguments == nullptr) allocator_arguments = PyTuple_Pack(1, cls);
     if (allocator_arguments == nullptr) return {};
     Ref record = Ref::steal(PyObject_Call(allocator, allocator_arguments, nullptr));
     if (!record) return {};
-    if (PyObject_GenericSetAttr(record.get(), price_name, price) < 0) return {};
-    if (PyObject_GenericSetAttr(record.get(), size_name, size) < 0) return {};
+    if (PyObject_GenericSetAttr(record.get(), names().price, price) < 0) return {};
+    if (PyObject_GenericSetAttr(record.get(), names().size, size) < 0) return {};
     return record;
   }
   return Ref::steal(PyObject_CallFunctionObjArgs(cls, price, size, nullptr));

@@ -14,6 +14,7 @@
 #include "runtime/class_type.h"
 #include "runtime/cpp_object.h"
 #include "runtime/errors.h"
+#include "runtime/names.h"
 #include "runtime/objects.h"
 
 namespace orvane::py {
@@ -24,30 +25,6 @@ using KalshiBookMessageObject = CppObject<kalshi::Message>;
 
 const kalshi::Message& message_of(PyObject* self) {
   return KalshiBookMessageObject::value_of(self);
-}
-
-// Interned on first success, then kept for the life of the process. Null with the error set when
-// it cannot be made; the next call tries again.
-PyObject* interned(PyObject*& slot, const char* value) {
-  if (slot == nullptr) slot = PyUnicode_InternFromString(value);
-  return slot;
-}
-
-PyObject* snapshot_word() {
-  static PyObject* word = nullptr;
-  return interned(word, "snapshot");
-}
-PyObject* delta_word() {
-  static PyObject* word = nullptr;
-  return interned(word, "delta");
-}
-PyObject* market_id_key() {
-  static PyObject* key = nullptr;
-  return interned(key, "market_id");
-}
-PyObject* client_order_id_key() {
-  static PyObject* key = nullptr;
-  return interned(key, "client_order_id");
 }
 
 bool check_dict(PyObject* object, const char* parameter) {
@@ -121,8 +98,7 @@ PyObject* apply_snapshot(const kalshi::Message& message, const kalshi::Snapshot&
   Ref market_id = to_py(snapshot.market_id);
   if (!market_id) return nullptr;
   Ref info = Ref::steal(PyDict_New());
-  if (!info || market_id_key() == nullptr ||
-      PyDict_SetItem(info.get(), market_id_key(), market_id.get()) < 0) {
+  if (!info || PyDict_SetItem(info.get(), names().market_id, market_id.get()) < 0) {
     return nullptr;
   }
   Ref ticker = new_str(snapshot.ticker);
@@ -149,9 +125,9 @@ PyObject* apply_snapshot(const kalshi::Message& message, const kalshi::Snapshot&
   Ref bid = optional_decimal(best_bid);
   if (!bid) return nullptr;
   Ref ask = optional_decimal(best_ask);
-  if (!ask || snapshot_word() == nullptr) return nullptr;
-  return PyTuple_Pack(8, snapshot_word(), ticker.get(), recovering ? Py_True : Py_False, bids.get(),
-                      asks.get(), bid.get(), ask.get(), info.get());
+  if (!ask) return nullptr;
+  return PyTuple_Pack(8, names().snapshot, ticker.get(), recovering ? Py_True : Py_False,
+                      bids.get(), asks.get(), bid.get(), ask.get(), info.get());
 }
 
 PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta, PyObject* books) {
@@ -171,8 +147,7 @@ PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta
   if (!info) return nullptr;
   if (kalshi::truthy(delta.client_order_id)) {
     Ref id = to_py(delta.client_order_id);
-    if (!id || client_order_id_key() == nullptr ||
-        PyDict_SetItem(info.get(), client_order_id_key(), id.get()) < 0) {
+    if (!id || PyDict_SetItem(info.get(), names().client_order_id, id.get()) < 0) {
       return nullptr;
     }
   }
@@ -205,9 +180,9 @@ PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta
   Ref bid = optional_decimal(best_bid);
   if (!bid) return nullptr;
   Ref ask = optional_decimal(best_ask);
-  if (!ask || delta_word() == nullptr) return nullptr;
+  if (!ask) return nullptr;
   const bool bids_changed = delta.side == Side::Bid;
-  return PyTuple_Pack(8, delta_word(), ticker.get(), bids_changed ? changed.get() : empty.get(),
+  return PyTuple_Pack(8, names().delta, ticker.get(), bids_changed ? changed.get() : empty.get(),
                       bids_changed ? empty.get() : changed.get(), bid.get(), ask.get(),
                       timestamp.get(), info.get());
 }

@@ -20,6 +20,7 @@
 #include "runtime/arguments.h"
 #include "runtime/borrow.h"
 #include "runtime/errors.h"
+#include "runtime/names.h"
 #include "runtime/objects.h"
 #include "runtime/python.h"
 #include "runtime/ref.h"
@@ -37,26 +38,6 @@ constexpr int64_t kPendingMs = 500;
 Ref integer_or_none(const std::optional<int64_t>& value) {
   if (!value) return Ref::borrow(Py_None);
   return Ref::steal(PyLong_FromLongLong(*value));
-}
-
-// Interned names, created once and kept for the life of the process.
-PyObject* constant(PyObject*& slot, const char* value) {
-  if (slot == nullptr) slot = PyUnicode_InternFromString(value);
-  return slot;
-}
-struct Names {
-  PyObject *book = nullptr, *snapshot = nullptr, *delta = nullptr, *resynced = nullptr,
-           *gap = nullptr, *hash = nullptr, *tick_size = nullptr, *last_trade_price = nullptr;
-};
-Names* constants() {
-  static Names n;
-  if (!constant(n.book, "book") || !constant(n.snapshot, "snapshot") ||
-      !constant(n.delta, "delta") || !constant(n.resynced, "resynced") || !constant(n.gap, "gap") ||
-      !constant(n.hash, "hash") || !constant(n.tick_size, "tick_size") ||
-      !constant(n.last_trade_price, "last_trade_price")) {
-    return nullptr;
-  }
-  return &n;
 }
 
 // The text of the exception being raised, which is cleared.
@@ -169,7 +150,7 @@ struct Run {
   PyObject* books;
   PyObject* unverified;
   PyObject* markets;
-  Names* names;
+  const Names* names;
   Ref events;
 
   // books.get(asset): 1 with the LocalBook in `out`, 0 when absent, -1 with the error set (another
@@ -499,9 +480,7 @@ PyObject* polymarket_market(PyObject*, PyObject* const* args, Py_ssize_t nargs, 
   if (ours < 0) return nullptr;
   if (ours == 0) Py_RETURN_NONE;
 
-  Names* names_of_events = constants();
-  if (names_of_events == nullptr) return nullptr;
-  Run run{a[1], a[2], a[3], names_of_events, Ref::steal(PyList_New(0))};
+  Run run{a[1], a[2], a[3], &py::names(), Ref::steal(PyList_New(0))};
   if (!run.events) return nullptr;
   const Ref* next = assets.data();
   for (const pm::Message& message : messages) {
