@@ -242,11 +242,8 @@ int set_ready(PyObject* self_object, PyObject* value, void*) {
   LocalBookObject* self = self_of(self_object);
   auto guard = exclusive(self);
   if (!guard) return -1;
-  const std::optional<bool> ready = read_bool(value);
-  if (!ready) {
-    add_processing_note("value");
-    return -1;
-  }
+  const std::optional<bool> ready = read_bool(value, "value", NumpyBool::kAccepted);
+  if (!ready) return -1;
   self->book.ready = *ready;
   return 0;
 }

@@ -17,6 +17,7 @@
 
 #include "book/local_book.h"
 #include "registrations.h"
+#include "runtime/adapters.h"
 #include "runtime/arguments.h"
 #include "runtime/borrow.h"
 #include "runtime/class_type.h"
@@ -42,16 +43,6 @@ PyObject* none_unless_fatal() {
   Py_RETURN_NONE;
 }
 
-// A bool argument: exactly True or False.
-std::optional<bool> read_bool(PyObject* value, const char* parameter) {
-  if (PyBool_Check(value)) return value == Py_True;
-  raise_not_instance(value, "bool");
-  add_processing_note(parameter);
-  return std::nullopt;
-}
-
-// Fills a tuple of known length item by item; `add` fails once anything failed, so a chain of
-// `add` calls joined by && stops at the first failure with its error set.
 bool expect_pair(PyObject* tuple) {
   const Py_ssize_t length = PyTuple_Size(tuple);
   if (length == 2) return true;
@@ -127,7 +118,7 @@ const Parameters<4> kWalkParameters{
 PyObject* walk(PyObject* self_object, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   Arguments<4> a;
   if (!a.bind(kWalkParameters, args, nargs, kwnames)) return nullptr;
-  const std::optional<bool> buy = read_bool(a[0], "buy");
+  const std::optional<bool> buy = read_bool(a[0], "buy", NumpyBool::kRefused);
   if (!buy) return nullptr;
   Ref excluded_holder;
   const auto excluded = read_excluded(a[3], excluded_holder);
@@ -278,7 +269,7 @@ PyObject* router_levels(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
     add_processing_note("members");
     return nullptr;
   }
-  const std::optional<bool> buy = read_bool(a[2], "buy");
+  const std::optional<bool> buy = read_bool(a[2], "buy", NumpyBool::kRefused);
   if (!buy) return nullptr;
 
   const Ref one = decimal(Decimal::from_integer(1));
@@ -368,7 +359,7 @@ const Parameters<2> kRouterViewParameters{"router_view()", {"book", "flip"}, 2};
 PyObject* router_view(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   Arguments<2> a;
   if (!a.bind(kRouterViewParameters, args, nargs, kwnames)) return nullptr;
-  const std::optional<bool> flip = read_bool(a[1], "flip");
+  const std::optional<bool> flip = read_bool(a[1], "flip", NumpyBool::kRefused);
   if (!flip) return nullptr;
   LocalBookObject* book = as_local_book(a[0]);
   if (book == nullptr) Py_RETURN_NONE;

@@ -41,15 +41,16 @@ bool is_numpy_bool(PyObject* value) {
 
 }  // namespace
 
-std::optional<bool> read_bool(PyObject* value) {
+std::optional<bool> read_bool(PyObject* value, const char* parameter, NumpyBool numpy) {
   if (PyBool_Check(value)) return value == Py_True;
-  if (!is_numpy_bool(value)) {
+  if (numpy == NumpyBool::kAccepted && is_numpy_bool(value)) {
+    const int truth = PyObject_IsTrue(value);
+    if (truth >= 0) return truth != 0;
+  } else {
     raise_not_instance(value, "bool");
-    return std::nullopt;
   }
-  const int truth = PyObject_IsTrue(value);
-  if (truth < 0) return std::nullopt;
-  return truth != 0;
+  add_processing_note(parameter);
+  return std::nullopt;
 }
 
 int is_mapping(PyObject* object) {

@@ -1,6 +1,7 @@
 // Python level inputs read into core level lists and maps.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "book/book.h"
@@ -11,10 +12,14 @@ namespace orvane::py {
 // A `dict` or an instance of collections.abc.Mapping: 1, 0, or -1 with an error set.
 int is_mapping(PyObject* object);
 
-// A bool argument: True, False, or numpy's bool scalar (recognised without importing numpy: its
-// type is named bool_, or bool from numpy 2, in the module numpy), whose truth value is taken.
-// Anything else raises TypeError "'{}' object is not an instance of 'bool'".
-std::optional<bool> read_bool(PyObject* value);
+// Whether a bool argument may also be numpy's bool scalar (recognised without importing numpy: its
+// type is named bool_, or bool from numpy 2, in the module numpy), whose truth value is taken. The
+// book and the signer take it; the router takes exactly True or False.
+enum class NumpyBool : uint8_t { kAccepted, kRefused };
+
+// A bool argument. Anything else raises TypeError "'{}' object is not an instance of 'bool'"; every
+// failure carries the note naming `parameter`.
+std::optional<bool> read_bool(PyObject* value, const char* parameter, NumpyBool numpy);
 
 // Reads an iterable of (price, size) 2-tuples, in order, nothing filtered. Errors: the
 // interpreter's TypeError for a non-iterable, TypeError "'{}' object is not an instance of 'tuple'"

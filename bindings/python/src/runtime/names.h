@@ -9,10 +9,11 @@
 namespace orvane::py {
 
 // Each name once: the member and the text it holds.
-#define ORVANE_PY_NAMES(X)                                                                     \
-  X(add_note)                                                                                  \
-  X(book) X(client_order_id) X(delta) X(gap) X(hash) X(last_trade_price) X(market_id) X(price) \
-      X(resynced) X(side) X(size) X(snapshot) X(tick_size)
+#define ORVANE_PY_NAMES(X)                                                                         \
+  X(add_note)                                                                                      \
+  X(book)                                                                                          \
+  X(client_order_id) X(delta) X(gap) X(hash) X(last_trade_price) X(market_id) X(price) X(resynced) \
+      X(side) X(size) X(snapshot) X(tick_size)
 
 struct Names {
 #define ORVANE_PY_NAME_MEMBER(name) PyObject* name = nullptr;

@@ -68,11 +68,8 @@ bool read_byte(PyObject* value, const char* parameter, std::uint8_t& out) {
 
 // A bool argument: True, False or a numpy bool; integers are refused.
 bool read_flag(PyObject* value, const char* parameter, bool& out) {
-  const std::optional<bool> flag = read_bool(value);
-  if (!flag) {
-    add_processing_note(parameter);
-    return false;
-  }
+  const std::optional<bool> flag = read_bool(value, parameter, NumpyBool::kAccepted);
+  if (!flag) return false;
   out = *flag;
   return true;
 }
