@@ -24,6 +24,7 @@
 #include "runtime/objects.h"
 #include "runtime/python.h"
 #include "runtime/ref.h"
+#include "venues/polymarket_stream.h"
 #include "wire/wire.h"
 
 namespace orvane::py {
@@ -31,9 +32,6 @@ namespace orvane::py {
 namespace {
 
 namespace pm = orvane::polymarket;
-
-// A pending check older than this, against a newer update, is compared with the book.
-constexpr int64_t kPendingMs = 500;
 
 Ref integer_or_none(const std::optional<int64_t>& value) {
   if (!value) return Ref::borrow(Py_None);
@@ -104,13 +102,6 @@ std::optional<Pending> read_pending(PyObject* entry) {
   Pending out{std::nullopt, PyTuple_GetItem(entry, 1), PyTuple_GetItem(entry, 2)};
   if (entry_timestamp(PyTuple_GetItem(entry, 0), out.timestamp) == 0) return std::nullopt;
   return out;
-}
-
-// now - then > 500, without overflow: a difference beyond 64 bits is far above 500 when positive.
-bool older_than(int64_t now, int64_t then) {
-  int64_t age = 0;
-  if (__builtin_sub_overflow(now, then, &age)) return now > then;
-  return age > kPendingMs;
 }
 
 std::optional<ExclusiveGuard> exclusive(LocalBookObject* book) {
@@ -210,7 +201,19 @@ struct Run {
   }
 
   bool snapshot(const pm::BookMessage& m, PyObject* asset);
-  bool price_change(const pm::PriceChange& m, const Ref* assets);
+  // A price-change message, in three steps: the checks it makes due, its changes, its events.
+  bool price_change(const pm::PriceChange& m, const Ref* assets) {
+    Ref timestamp = integer_or_none(m.timestamp);
+    if (!timestamp) return false;
+    std::vector<pm::AssetLevels> applied;
+    return verify_due(m) && apply_changes(m, assets, timestamp.get(), applied) &&
+           emit_deltas(m, assets, timestamp.get(), applied);
+  }
+  bool verify_due(const pm::PriceChange& m);
+  bool apply_changes(const pm::PriceChange& m, const Ref* assets, PyObject* timestamp,
+                     std::vector<pm::AssetLevels>& applied);
+  bool emit_deltas(const pm::PriceChange& m, const Ref* assets, PyObject* timestamp,
+                   const std::vector<pm::AssetLevels>& applied);
 };
 
 bool Run::snapshot(const pm::BookMessage& m, PyObject* asset) {
@@ -269,33 +272,28 @@ bool Run::snapshot(const pm::BookMessage& m, PyObject* asset) {
                                         timestamp.get(), extra.get()))) >= 0;
 }
 
-// The levels one price-change message changed for one asset, in the order applied.
-struct Applied {
-  std::string_view asset_id;
-  PyObject* asset;  // borrowed from the caller's names
-  LevelList bids;
-  LevelList asks;
-};
-
-bool Run::price_change(const pm::PriceChange& m, const Ref* assets) {
-  Ref timestamp = integer_or_none(m.timestamp);
-  if (!timestamp) return false;
-  if (m.timestamp) {
-    // Checks more than 500 ms older than this message are compared now, in the dict's order.
-    std::vector<Ref> due;
-    PyObject *key = nullptr, *value = nullptr;
-    Py_ssize_t position = 0;
-    while (PyDict_Next(unverified, &position, &key, &value)) {
-      const auto pending = read_pending(value);
-      if (pending && pending->timestamp && older_than(*m.timestamp, *pending->timestamp)) {
-        due.push_back(Ref::borrow(key));
-      }
-    }
-    for (const Ref& asset : due) {
-      if (verify(asset.get()) < 0) return false;
+// Every pending check that falls due at this message, in the dict's order.
+bool Run::verify_due(const pm::PriceChange& m) {
+  if (!m.timestamp) return true;
+  std::vector<Ref> due;
+  PyObject *key = nullptr, *value = nullptr;
+  Py_ssize_t position = 0;
+  while (PyDict_Next(unverified, &position, &key, &value)) {
+    const auto pending = read_pending(value);
+    if (pending && pending->timestamp && pm::pending_due(*m.timestamp, *pending->timestamp)) {
+      due.push_back(Ref::borrow(key));
     }
   }
-  std::vector<Applied> applied;
+  for (const Ref& asset : due) {
+    if (verify(asset.get()) < 0) return false;
+  }
+  return true;
+}
+
+// Each change whose book is ready, after the asset's own pending check when that one is due (a gap
+// skips the change); the change's reported prices become the asset's pending check.
+bool Run::apply_changes(const pm::PriceChange& m, const Ref* assets, PyObject* timestamp,
+                        std::vector<pm::AssetLevels>& applied) {
   for (size_t i = 0; i < m.changes.size(); ++i) {
     const pm::Change& change = m.changes[i];
     PyObject* asset = assets[i].get();
@@ -314,7 +312,8 @@ bool Run::price_change(const pm::PriceChange& m, const Ref* assets) {
     if (found != nullptr) {
       Ref entry = Ref::borrow(found);
       const auto pending = read_pending(entry.get());
-      if (!pending || pending->timestamp != m.timestamp) {
+      if (pm::verify_before_change(pending.has_value(), pending ? pending->timestamp : std::nullopt,
+                                   m.timestamp)) {
         const int gap = verify(asset);
         if (gap < 0) return false;
         if (gap > 0) continue;
@@ -326,28 +325,30 @@ bool Run::price_change(const pm::PriceChange& m, const Ref* assets) {
       auto guard = exclusive(local);
       if (!guard) return false;
       now = local->book.set(change.side, change.price, change.size);
-      previous = replace_field(local->timestamp, timestamp.get());
+      previous = replace_field(local->timestamp, timestamp);
     }
     previous.reset();
-    Applied* slot = nullptr;
-    for (Applied& a : applied) {
-      if (a.asset_id == change.asset_id) slot = &a;
-    }
-    if (slot == nullptr) slot = &applied.emplace_back(Applied{change.asset_id, asset, {}, {}});
-    (change.side == Side::Bid ? slot->bids : slot->asks).emplace_back(change.price, now);
+    pm::record_applied(applied, change, i, now);
     Ref bid = to_py(change.best_bid);
     if (!bid) return false;
     Ref ask = to_py(change.best_ask);
     if (!ask) return false;
-    Ref entry = Ref::steal(PyTuple_Pack(3, timestamp.get(), bid.get(), ask.get()));
+    Ref entry = Ref::steal(PyTuple_Pack(3, timestamp, bid.get(), ask.get()));
     if (!entry || PyDict_SetItem(unverified, asset, entry.get()) < 0) return false;
   }
+  return true;
+}
+
+// One delta event per asset changed, with the book's best prices now.
+bool Run::emit_deltas(const pm::PriceChange& m, const Ref* assets, PyObject* timestamp,
+                      const std::vector<pm::AssetLevels>& applied) {
   if (applied.empty()) return true;
   Ref market = new_str(m.market);
   if (!market) return false;
-  for (const Applied& a : applied) {
+  for (const pm::AssetLevels& a : applied) {
+    PyObject* asset = assets[a.first_change].get();
     Ref held;
-    const int has = book(a.asset, held);
+    const int has = book(asset, held);
     if (has < 0) return false;
     std::optional<Decimal> best_bid, best_ask;
     if (has > 0 && !best_prices(as_local_book(held.get()), best_bid, best_ask)) return false;
@@ -359,10 +360,9 @@ bool Run::price_change(const pm::PriceChange& m, const Ref* assets) {
     if (!bid) return false;
     Ref ask = optional_decimal(best_ask);
     if (!ask) return false;
-    if (append(events.get(),
-               Ref::steal(PyTuple_Pack(10, names->book, a.asset, market.get(), names->delta,
-                                       bids.get(), asks.get(), bid.get(), ask.get(),
-                                       timestamp.get(), Py_None))) < 0) {
+    if (append(events.get(), Ref::steal(PyTuple_Pack(
+                                 10, names->book, asset, market.get(), names->delta, bids.get(),
+                                 asks.get(), bid.get(), ask.get(), timestamp, Py_None))) < 0) {
       return false;
     }
   }
@@ -405,12 +405,11 @@ int frame_assets(const std::vector<pm::Message>& messages, std::vector<Ref>& out
 // compare.
 int state_is_ours(const std::vector<pm::Message>& messages, PyObject* books, PyObject* unverified,
                   std::vector<Ref>& names) {
-  std::optional<int64_t> newest;
+  const std::optional<int64_t> newest = pm::newest_change_time(messages);
   absl::flat_hash_set<std::string_view> batch;
   for (const pm::Message& message : messages) {
     const auto* change = std::get_if<pm::PriceChange>(&message);
     if (change == nullptr) continue;
-    if (change->timestamp && (!newest || *change->timestamp > *newest)) newest = change->timestamp;
     for (const pm::Change& c : change->changes) batch.insert(c.asset_id);
   }
   // Shapes first, holding what will be compared: reading the prices below may run Python code.
@@ -420,7 +419,7 @@ int state_is_ours(const std::vector<pm::Message>& messages, PyObject* books, PyO
   while (PyDict_Next(unverified, &position, &key, &value)) {
     const auto pending = read_pending(value);
     if (!pending || !PyUnicode_Check(key)) return 0;
-    bool wanted = newest && pending->timestamp && older_than(*newest, *pending->timestamp);
+    bool wanted = newest && pending->timestamp && pm::pending_due(*newest, *pending->timestamp);
     if (!wanted && !batch.empty()) {
       Py_ssize_t size = 0;
       const char* utf8 = PyUnicode_AsUTF8AndSize(key, &size);
