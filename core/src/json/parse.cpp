@@ -186,6 +186,41 @@ namespace {
 
 const char* start_of(od::value& value) { return value.raw_json_token().data(); }
 
+// The two containers' loops, shared by `walk` and the cursor: the depth limit, the container read
+// at `at`, then `each(item)` per element or `each(name, item)` per member, stopping at a failure.
+template <typename Each>
+bool for_elements(Session& s, od::value& v, const char* at, Each&& each) {
+  if (s.depth >= kJsonMaxDepth) return s.fail_at("recursion limit exceeded", at);
+  od::array array;
+  if (const auto e = v.get_array().get(array)) return s.fail_code(e, at);
+  ++s.depth;
+  for (auto element : array) {
+    od::value item;
+    if (const auto e = std::move(element).get(item)) return s.fail_code(e, s.location());
+    if (!each(item)) return false;
+  }
+  --s.depth;
+  return true;
+}
+
+template <typename Each>
+bool for_members(Session& s, od::value& v, const char* at, Each&& each) {
+  if (s.depth >= kJsonMaxDepth) return s.fail_at("recursion limit exceeded", at);
+  od::object object;
+  if (const auto e = v.get_object().get(object)) return s.fail_code(e, at);
+  ++s.depth;
+  for (auto entry : object) {
+    od::field field;
+    if (const auto e = std::move(entry).get(field)) return s.fail_code(e, s.location());
+    std::string_view name;
+    if (const auto e = field.unescaped_key().get(name)) return s.fail_code(e, s.location());
+    od::value item = field.value();
+    if (!each(name, item)) return false;
+  }
+  --s.depth;
+  return true;
+}
+
 // Replaces the members from `mark` on (names[mark..], with their values on top of `values`) by one
 // object value. The members are ordered by name through an index, so that each value moves once;
 // of a repeated name the last one is kept.
@@ -218,17 +253,10 @@ bool walk(Session& s, od::value& v, const char* at, bool build) {
   if (const auto e = v.type().get(type)) return s.fail_code(e, at);
   switch (type) {
     case od::json_type::array: {
-      if (s.depth >= kJsonMaxDepth) return s.fail_at("recursion limit exceeded", at);
-      od::array array;
-      if (const auto e = v.get_array().get(array)) return s.fail_code(e, at);
-      ++s.depth;
       const std::size_t mark = s.slot->values.size();
-      for (auto element : array) {
-        od::value item;
-        if (const auto e = std::move(element).get(item)) return s.fail_code(e, s.location());
-        if (!walk(s, item, start_of(item), build)) return false;
-      }
-      --s.depth;
+      const bool read = for_elements(
+          s, v, at, [&](od::value& item) { return walk(s, item, start_of(item), build); });
+      if (!read) return false;
       if (build) {
         const auto first = s.slot->values.begin() + static_cast<std::ptrdiff_t>(mark);
         JsonArray elements(std::make_move_iterator(first),
@@ -239,21 +267,12 @@ bool walk(Session& s, od::value& v, const char* at, bool build) {
       return true;
     }
     case od::json_type::object: {
-      if (s.depth >= kJsonMaxDepth) return s.fail_at("recursion limit exceeded", at);
-      od::object object;
-      if (const auto e = v.get_object().get(object)) return s.fail_code(e, at);
-      ++s.depth;
       const std::size_t mark = s.slot->names.size();
-      for (auto entry : object) {
-        od::field field;
-        if (const auto e = std::move(entry).get(field)) return s.fail_code(e, s.location());
-        std::string_view name;
-        if (const auto e = field.unescaped_key().get(name)) return s.fail_code(e, s.location());
-        od::value item = field.value();
+      const bool read = for_members(s, v, at, [&](std::string_view name, od::value& item) {
         if (build) s.slot->names.push_back(name);
-        if (!walk(s, item, start_of(item), build)) return false;
-      }
-      --s.depth;
+        return walk(s, item, start_of(item), build);
+      });
+      if (!read) return false;
       if (build) finish_object(*s.slot, mark);
       return true;
     }
@@ -422,20 +441,10 @@ bool visit_child(JsonCursor::Node& child, absl::FunctionRef<JsonStatus(JsonCurso
 template <typename Each>
 bool each_element(JsonCursor::Node& node, Each&& each) {
   Session& s = node.session;
-  if (s.depth >= kJsonMaxDepth) return s.fail_at("recursion limit exceeded", node.start);
-  od::array array;
-  if (const auto e = node.value.get_array().get(array)) {
-    return s.fail_code(e, node.start);
-  }
-  ++s.depth;
-  for (auto element : array) {
-    od::value item;
-    if (const auto e = std::move(element).get(item)) return s.fail_code(e, s.location());
+  return for_elements(s, node.value, node.start, [&](od::value& item) {
     JsonCursor::Node child{.session = s, .value = item, .start = start_of(item)};
-    if (!each(child)) return false;
-  }
-  --s.depth;
-  return true;
+    return each(child);
+  });
 }
 
 // Iterates the object at `node` (already checked to be one), calling `each(name, child)` per
@@ -443,23 +452,10 @@ bool each_element(JsonCursor::Node& node, Each&& each) {
 template <typename Each>
 bool each_member(JsonCursor::Node& node, Each&& each) {
   Session& s = node.session;
-  if (s.depth >= kJsonMaxDepth) return s.fail_at("recursion limit exceeded", node.start);
-  od::object object;
-  if (const auto e = node.value.get_object().get(object)) {
-    return s.fail_code(e, node.start);
-  }
-  ++s.depth;
-  for (auto entry : object) {
-    od::field field;
-    if (const auto e = std::move(entry).get(field)) return s.fail_code(e, s.location());
-    std::string_view name;
-    if (const auto e = field.unescaped_key().get(name)) return s.fail_code(e, s.location());
-    od::value item = field.value();
+  return for_members(s, node.value, node.start, [&](std::string_view name, od::value& item) {
     JsonCursor::Node child{.session = s, .value = item, .start = start_of(item)};
-    if (!each(name, child)) return false;
-  }
-  --s.depth;
-  return true;
+    return each(name, child);
+  });
 }
 
 }  // namespace
