@@ -1,11 +1,11 @@
 #include "venues/opinion.h"
 
+#include <array>
 #include <optional>
+#include <string_view>
 #include <utility>
 
-#include "json/json.h"
-#include "json/plain.h"
-#include "json/plain_scalar.h"
+#include "json/fields.h"
 #include "text/concat.h"
 #include "wire/wire.h"
 
@@ -26,60 +26,17 @@ bool is_bids(const JsonValue& side) {
   return true;
 }
 
-// The members a depth change needs. A repeated name keeps its last value, as a parsed object would.
-struct Fields {
-  static constexpr std::string_view kNames[] = {"msgType", "side", "price", "size", "tokenId"};
-  std::optional<JsonValue> values[5];
-
-  std::optional<JsonValue>* slot(std::string_view name) {
-    for (size_t i = 0; i < 5; ++i) {
-      if (name == kNames[i]) return &values[i];
-    }
-    return nullptr;
-  }
-
-  // The fast path, for plain frames (ASCII without escapes or exponents) whose needed members are
-  // scalars; false for any other frame, which `read` (on fresh Fields) then decides.
-  bool read_plain(std::string_view raw) {
-    PlainJsonReader r(raw);
-    if (r.peek() != '{') return false;
-    const bool read = r.object([&](std::string_view name) {
-      const auto token = r.value();
-      if (!token) return false;
-      std::optional<JsonValue>* target = slot(name);
-      if (target == nullptr) return true;
-      *target = plain_scalar(*token);
-      return target->has_value();
-    });
-    return read && r.at_end();
-  }
-
-  JsonStatus read(JsonCursor& root) {
-    auto kind = root.type();
-    if (!kind) return std::unexpected(std::move(kind.error()));
-    if (*kind != JsonType::Object) return {};
-    return root.members([&](std::string_view name, JsonCursor& member) -> JsonStatus {
-      std::optional<JsonValue>* target = slot(name);
-      if (target == nullptr) return {};
-      auto value = member.value();
-      if (!value) return std::unexpected(std::move(value.error()));
-      *target = std::move(*value);
-      return {};
-    });
-  }
-};
+// The members a depth change reads.
+constexpr std::array<std::string_view, 5> kFields = {"msgType", "side", "price", "size", "tokenId"};
 
 }  // namespace
 
 std::expected<DepthChange, std::string> decode(std::string_view raw) {
   // The members are read straight off the text: no general value is built for the frame.
-  Fields fields;
-  if (!fields.read_plain(raw)) {
-    fields = Fields();
-    const JsonStatus read = read_json(raw, [&](JsonCursor& root) { return fields.read(root); });
-    if (!read) return std::unexpected(concat("not JSON: ", read.error()));
-  }
-  const auto& [type, side, price, size, token] = fields.values;
+  ScalarFields<kFields.size()> fields(kFields);
+  const JsonStatus read = fields.read(raw);
+  if (!read) return std::unexpected(concat("not JSON: ", read.error()));
+  const auto& [type, side, price, size, token] = fields.values();
   if (!type || type->kind() != JsonKind::String || type->as_string() != "market.depth.diff") {
     return std::unexpected(std::string("not a depth change"));
   }
