@@ -21,6 +21,7 @@
 #include "runtime/arguments.h"
 #include "runtime/borrow.h"
 #include "runtime/class_type.h"
+#include "runtime/cpp_object.h"
 #include "runtime/errors.h"
 #include "runtime/names.h"
 #include "runtime/objects.h"
@@ -52,17 +53,15 @@ bool expect_pair(PyObject* tuple) {
 
 // ---- RouterLevels ----
 
-struct RouterLevelsObject {
-  PyObject_HEAD
-  PyObject* market_ids;  // owned tuple of str, in member order; null once cleared
+struct RouterLevelsState {
+  Ref market_ids;  // tuple of str, in member order; null once the collector cleared it
   router::Ladder ladder;
 };
+using RouterLevelsObject = CppObject<RouterLevelsState>;
 
-RouterLevelsObject* levels_of(PyObject* self) {
-  return reinterpret_cast<RouterLevelsObject*>(self);
-}
+RouterLevelsState& levels_of(PyObject* self) { return RouterLevelsObject::value_of(self); }
 
-Py_ssize_t ladder_length(PyObject* self) { return Py_ssize_t(levels_of(self)->ladder.size()); }
+Py_ssize_t ladder_length(PyObject* self) { return Py_ssize_t(levels_of(self).ladder.size()); }
 
 // The reason texts, made once.
 PyObject* reason_object(router::Stop reason) {
@@ -128,10 +127,10 @@ PyObject* walk(PyObject* self_object, PyObject* const* args, Py_ssize_t nargs, P
   const std::optional<Decimal> limit = from_py_exact(a[2]);
   if (!limit) return none_unless_fatal();
 
-  RouterLevelsObject* self = levels_of(self_object);
-  if (self->market_ids == nullptr) return raise_invariant_failure("RouterLevels has no members");
+  RouterLevelsState& self = levels_of(self_object);
+  if (!self.market_ids) return raise_invariant_failure("RouterLevels has no members");
   // Held for the whole walk: building the result runs Python code.
-  const Ref market_ids = Ref::borrow(self->market_ids);
+  const Ref market_ids = Ref::borrow(self.market_ids.get());
   const Py_ssize_t members = PyTuple_Size(market_ids.get());
   std::vector<std::string_view> ids;
   ids.reserve(size_t(members));
@@ -144,7 +143,7 @@ PyObject* walk(PyObject* self_object, PyObject* const* args, Py_ssize_t nargs, P
   const std::vector<uint8_t> mask = router::excluded_members(ids, *excluded);
 
   const std::optional<router::Walk> result =
-      router::walk(self->ladder, *buy, *quantity, *limit, mask);
+      router::walk(self.ladder, *buy, *quantity, *limit, mask);
   if (!result) Py_RETURN_NONE;
 
   Ref slots = Ref::steal(PyList_New(Py_ssize_t(result->slots.size())));
@@ -168,21 +167,14 @@ PyObject* walk(PyObject* self_object, PyObject* const* args, Py_ssize_t nargs, P
 }
 
 int traverse(PyObject* self, visitproc visit, void* arg) {
-  Py_VISIT(levels_of(self)->market_ids);
+  Py_VISIT(levels_of(self).market_ids.get());
   Py_VISIT(reinterpret_cast<PyObject*>(Py_TYPE(self)));
   return 0;
 }
 
 int clear(PyObject* self) {
-  Py_CLEAR(levels_of(self)->market_ids);
+  levels_of(self).market_ids.reset();
   return 0;
-}
-
-void dealloc(PyObject* self) {
-  PyObject_GC_UnTrack(self);
-  clear(self);
-  std::destroy_at(&levels_of(self)->ladder);
-  free_instance(self);
 }
 
 PyMethodDef methods[] = {
@@ -200,7 +192,7 @@ const char kRouterLevelsDoc[] = "One side of the members' books merged and sorte
 
 PyType_Slot slots[] = {
     {Py_tp_doc, const_cast<char*>(kRouterLevelsDoc)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(RouterLevelsObject::gc_dealloc)},
     {Py_tp_traverse, reinterpret_cast<void*>(traverse)},
     {Py_tp_clear, reinterpret_cast<void*>(clear)},
     {Py_sq_length, reinterpret_cast<void*>(ladder_length)},
@@ -223,14 +215,8 @@ Ref new_router_levels(std::vector<Ref> market_ids, router::Ladder ladder) {
   for (size_t i = 0; i < market_ids.size(); ++i) {
     PyTuple_SetItem(ids.get(), Py_ssize_t(i), market_ids[i].release());
   }
-  PyObject* type = router_levels_class().get();
-  if (type == nullptr) return {};
-  Ref object = Ref::steal(allocate_instance(type));
-  if (!object) return {};
-  RouterLevelsObject* self = levels_of(object.get());
-  new (&self->ladder) router::Ladder(std::move(ladder));
-  self->market_ids = ids.release();
-  return object;
+  return RouterLevelsObject::create(router_levels_class().get(),
+                                    RouterLevelsState{std::move(ids), std::move(ladder)});
 }
 
 // ---- router_levels ----

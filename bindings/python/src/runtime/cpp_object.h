@@ -36,6 +36,13 @@ struct CppObject {
     of(self)->value.~T();
     free_instance(self);
   }
+
+  // The dealloc of a type with Py_TPFLAGS_HAVE_GC: untracked first, so that the collector never
+  // visits a value being destroyed.
+  static void gc_dealloc(PyObject* self) {
+    PyObject_GC_UnTrack(self);
+    dealloc(self);
+  }
 };
 
 }  // namespace orvane::py

@@ -8,12 +8,25 @@
 
 namespace orvane::py {
 
-// Each name once: the member and the text it holds.
-#define ORVANE_PY_NAMES(X)                                                                         \
-  X(add_note)                                                                                      \
-  X(book)                                                                                          \
-  X(client_order_id) X(delta) X(gap) X(hash) X(last_trade_price) X(market_id) X(price) X(resynced) \
-      X(side) X(size) X(snapshot) X(tick_size)
+// Each name once: the member and the text it holds. (clang-format 14 does not settle on a layout
+// for a long macro list.)
+// clang-format off
+#define ORVANE_PY_NAMES(X) \
+  X(add_note) \
+  X(book) \
+  X(client_order_id) \
+  X(delta) \
+  X(gap) \
+  X(hash) \
+  X(last_trade_price) \
+  X(market_id) \
+  X(price) \
+  X(resynced) \
+  X(side) \
+  X(size) \
+  X(snapshot) \
+  X(tick_size)
+// clang-format on
 
 struct Names {
 #define ORVANE_PY_NAME_MEMBER(name) PyObject* name = nullptr;
