@@ -7,13 +7,15 @@ CMAKE_FLAGS := -G Ninja -DPython_EXECUTABLE=$(VENV_PYTHON)
 JOBS ?= 2
 
 .PHONY: bootstrap build test demo bench sanitize wheel check-wheel bare-machine typecheck docs \
-	format clean
+	lint format clean
 
 bootstrap:
 	@scripts/bootstrap
 
+# compile_commands.json is linked at the top, where editors and clang-tidy look for it.
 build: bootstrap
 	cmake -S . -B build $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build build -j $(JOBS)
+	ln -sfn build/compile_commands.json compile_commands.json
 
 test: build
 	build/orvane_core_tests --gtest_brief=1
@@ -57,6 +59,11 @@ docs: build
 format: bootstrap
 	clang-format -i $$(git ls-files 'core/*.cpp' 'core/*.h' 'bindings/*.cpp' 'bindings/*.h' 'cmake/*.cpp' 'cmake/*.h')
 	ruff format python tests bench examples docs && ruff check python tests bench examples docs
+
+# Formatting, ruff, codespell and clang-tidy over our own code.
+lint: build
+	@scripts/bootstrap lint
+	scripts/lint
 
 clean:
 	rm -rf build build-asan dist

@@ -4,22 +4,20 @@
 
 #include <algorithm>
 
-#include "quoted.h"
+#include "text/hex.h"
+#include "text/quoted.h"
 
 namespace orvane::signing {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789abcdef";
-
 void hex_into(std::span<const std::uint8_t> bytes, char* out) {
   for (const std::uint8_t b : bytes) {
-    *out++ = kHexDigits[b >> 4];
-    *out++ = kHexDigits[b & 0x0f];
+    out = text::put_hex_byte(out, b);
   }
 }
 
-std::string not_an_address(std::string_view text) { return "not an address: " + quoted(text); }
+std::string not_an_address(std::string_view text) { return "not an address: " + quoted_form(text); }
 
 }  // namespace
 
@@ -102,7 +100,7 @@ std::expected<Word, std::string> address(std::string_view text) {
   }
   // One case throughout carries no checksum; a mix must be exactly the EIP-55 form.
   if (lower && upper && checksummed(bytes) != text) {
-    return std::unexpected("not a checksummed address: " + quoted(text));
+    return std::unexpected("not a checksummed address: " + quoted_form(text));
   }
   return address_word(bytes);
 }

@@ -1,0 +1,165 @@
+// Decimal: an exact decimal number with a sign, a scale of 0..28 and a 96-bit unsigned mantissa.
+//
+// Value = (-1)^sign * mantissa / 10^scale. Representation and value are distinct: 0.5 (5, scale 1)
+// and 0.50 (50, scale 2) are equal values with different representations. Comparison is by value;
+// `bits()` exposes the exact 16-byte image (flags word, then the three mantissa words) for callers
+// that key on the representation.
+#pragma once
+
+#include <array>
+#include <compare>
+#include <cstdint>
+#include <cstring>
+#include <expected>
+#include <string>
+#include <string_view>
+
+#include "text/error.h"
+
+namespace orvane {
+
+__extension__ using u128 = unsigned __int128;
+
+inline constexpr uint32_t kMaxScale = 28;
+inline constexpr u128 kMaxMantissa = (u128{1} << 96) - 1;
+
+namespace decimal_detail {
+constexpr std::array<u128, 39> make_powers_of_ten() {
+  std::array<u128, 39> powers{};
+  u128 value = 1;
+  for (auto& power : powers) {
+    power = value;
+    value *= 10;
+  }
+  return powers;
+}
+inline constexpr std::array<u128, 39> kPowersOfTen = make_powers_of_ten();
+}  // namespace decimal_detail
+
+// 10^n for n in 0..38 (all fit in 128 bits).
+constexpr u128 pow10(uint32_t n) { return decimal_detail::kPowersOfTen[n]; }
+
+class Decimal {
+ public:
+  // The 16-byte image: flags (scale in bits 16..23, sign in bit 31), then mantissa low, mid, high.
+  using Bits = std::array<uint32_t, 4>;
+
+  constexpr Decimal() = default;
+
+  // `mantissa` must be at most kMaxMantissa and `scale` at most kMaxScale.
+  static constexpr Decimal from_parts(u128 mantissa, uint32_t scale, bool negative) {
+    Decimal d;
+    d.flags_ = (scale << 16) | (negative ? kSignBit : 0u);
+    d.lo_ = static_cast<uint32_t>(mantissa);
+    d.mid_ = static_cast<uint32_t>(mantissa >> 32);
+    d.hi_ = static_cast<uint32_t>(mantissa >> 64);
+    return d;
+  }
+
+  static constexpr Decimal from_integer(int64_t value) {
+    const bool negative = value < 0;
+    const u128 magnitude = negative ? u128(-(value + 1)) + 1 : u128(value);
+    return from_parts(magnitude, 0, negative);
+  }
+
+  constexpr u128 mantissa() const { return (u128(hi_) << 64) | (u128(mid_) << 32) | u128(lo_); }
+  constexpr uint32_t scale() const { return (flags_ >> 16) & 0xFF; }
+  // Reads the sign flag: a negative zero is negative here but compares equal to zero.
+  constexpr bool is_negative() const { return (flags_ & kSignBit) != 0; }
+  constexpr bool is_zero() const { return lo_ == 0 && mid_ == 0 && hi_ == 0; }
+
+  constexpr Bits bits() const { return {flags_, lo_, mid_, hi_}; }
+  constexpr bool same_representation(const Decimal& other) const { return bits() == other.bits(); }
+
+  constexpr Decimal negated() const {
+    Decimal d = *this;
+    d.flags_ ^= kSignBit;
+    return d;
+  }
+
+  // Numeric comparison: -0 == 0, 0.5 == 0.50.
+  friend constexpr std::strong_ordering compare(const Decimal& a, const Decimal& b) {
+    const bool a_zero = a.is_zero();
+    const bool b_zero = b.is_zero();
+    const bool a_neg = a.is_negative() && !a_zero;
+    const bool b_neg = b.is_negative() && !b_zero;
+    // Against zero only the sign matters (sizes are tested against zero constantly).
+    if (b_zero)
+      return a_zero  ? std::strong_ordering::equal
+             : a_neg ? std::strong_ordering::less
+                     : std::strong_ordering::greater;
+    if (a_zero) return b_neg ? std::strong_ordering::greater : std::strong_ordering::less;
+    if (a_neg != b_neg) return a_neg ? std::strong_ordering::less : std::strong_ordering::greater;
+    const std::strong_ordering magnitude = compare_magnitude(a, b);
+    return a_neg ? 0 <=> magnitude : magnitude;
+  }
+  friend constexpr std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) {
+    return compare(a, b);
+  }
+  friend constexpr bool operator==(const Decimal& a, const Decimal& b) {
+    return compare(a, b) == 0;
+  }
+
+ private:
+  static constexpr uint32_t kSignBit = 0x80000000u;
+
+  // Compares |a| and |b| exactly without leaving 128 bits: the operand with the larger scale is
+  // divided down rather than the other multiplied up.
+  static constexpr std::strong_ordering compare_magnitude(const Decimal& a, const Decimal& b) {
+    const u128 ma = a.mantissa();
+    const u128 mb = b.mantissa();
+    const uint32_t sa = a.scale();
+    const uint32_t sb = b.scale();
+    if (sa == sb) return ma <=> mb;
+    // Mantissas below 2^96 times 10^k for k <= 9 stay below 2^127: scale the smaller side up.
+    if (sa < sb && sb - sa <= 9) return ma * pow10(sb - sa) <=> mb;
+    if (sb < sa && sa - sb <= 9) return ma <=> mb * pow10(sa - sb);
+    if (sa < sb) {
+      const u128 unit = pow10(sb - sa);
+      const u128 whole = mb / unit;
+      if (ma != whole) return ma <=> whole;
+      return mb % unit == 0 ? std::strong_ordering::equal : std::strong_ordering::less;
+    }
+    const u128 unit = pow10(sa - sb);
+    const u128 whole = ma / unit;
+    if (whole != mb) return whole <=> mb;
+    return ma % unit == 0 ? std::strong_ordering::equal : std::strong_ordering::greater;
+  }
+
+  uint32_t flags_ = 0;
+  uint32_t lo_ = 0;
+  uint32_t mid_ = 0;
+  uint32_t hi_ = 0;
+};
+
+static_assert(sizeof(Decimal) == 16);
+
+// Orders Decimals by numeric value, for ordered maps keyed by price.
+struct ValueLess {
+  constexpr bool operator()(const Decimal& a, const Decimal& b) const { return a < b; }
+};
+
+// The one text grammar: plain notation, then scientific notation with rounding when the text holds
+// "e" or "E", then strict scientific notation. Does not trim. Errors: kInvalidDecimal with the
+// reason text, for example "Failed to parse" or "Invalid decimal: unknown character".
+std::expected<Decimal, Error> parse(std::string_view text);
+
+// `parse`, refusing (kInvalidDecimal, kInexact) a text whose value it would have to round (digits
+// other than zero beyond what the Decimal holds), for callers that must be exact or nothing.
+inline constexpr std::string_view kInexact = "Inexact decimal: more digits than a Decimal holds";
+std::expected<Decimal, Error> parse_exact(std::string_view text);
+
+// Canonical text: optional "-", integer digits, and exactly `scale` fractional digits after a point
+// when the scale is above zero. Never an exponent.
+std::string to_text(const Decimal& value);
+
+// Exact sum at the larger scale; when that does not fit 96 bits, the fewest fractional digits are
+// dropped with half-even rounding. Errors: kOverflow ("Addition overflowed" / "Subtraction
+// overflowed") only when the result does not fit even at scale 0.
+std::expected<Decimal, Error> add(const Decimal& a, const Decimal& b);
+std::expected<Decimal, Error> sub(const Decimal& a, const Decimal& b);
+
+// The same value with trailing fractional zeros removed.
+Decimal normalize(const Decimal& value);
+
+}  // namespace orvane

@@ -1,0 +1,36 @@
+#include "venues/polymarket_stream.h"
+
+namespace orvane::polymarket {
+
+bool pending_due(int64_t now, int64_t then) {
+  int64_t age = 0;
+  if (__builtin_sub_overflow(now, then, &age)) return now > then;
+  return age > kPendingMs;
+}
+
+bool verify_before_change(bool readable, std::optional<int64_t> pending_time,
+                          std::optional<int64_t> message_time) {
+  return !readable || pending_time != message_time;
+}
+
+std::optional<int64_t> newest_change_time(const std::vector<Message>& messages) {
+  std::optional<int64_t> newest;
+  for (const Message& message : messages) {
+    const auto* change = std::get_if<PriceChange>(&message);
+    if (change == nullptr || !change->timestamp) continue;
+    if (!newest || *change->timestamp > *newest) newest = change->timestamp;
+  }
+  return newest;
+}
+
+void record_applied(std::vector<AssetLevels>& applied, const Change& change, std::size_t index,
+                    const Decimal& size_now) {
+  AssetLevels* slot = nullptr;
+  for (AssetLevels& entry : applied) {
+    if (entry.asset_id == change.asset_id) slot = &entry;
+  }
+  if (slot == nullptr) slot = &applied.emplace_back(AssetLevels{change.asset_id, index, {}, {}});
+  (change.side == Side::Bid ? slot->bids : slot->asks).emplace_back(change.price, size_now);
+}
+
+}  // namespace orvane::polymarket

@@ -1,0 +1,253 @@
+"""How calls bind their arguments and report conversion failures; how the module presents itself."""
+
+import importlib
+import inspect
+import sys
+
+import orvane
+import pytest
+from orvane import _core
+from orvane._core import (
+    BookSide,
+    KalshiBookMessage,
+    LocalBook,
+    OpinionDepthChange,
+    RouterLevels,
+    Secp256k1Signer,
+    kalshi_book_message,
+    opinion_depth,
+    polymarket_market,
+    polymarket_order_hash,
+    polymarket_us_market_data,
+    router_levels,
+    router_view,
+)
+
+# Everything the module may register, in the order it registers it.
+REGISTRATION_ORDER = [
+    "LocalBook", "BookSide", "KalshiBookMessage", "kalshi_book_message", "polymarket_market",
+    "OpinionDepthChange", "Secp256k1Signer", "RouterLevels", "router_view", "router_levels",
+    "polymarket_order_hash", "opinion_depth", "polymarket_us_market_data",
+]  # fmt: skip
+KALSHI = '{"type":"orderbook_delta","msg":{"price_dollars":"0.5","delta_fp":"1"}}'
+OPINION = '{"msgType":"market.depth.diff","price":"0.5","size":"1"}'
+KEY = "0x4c0883a69102937d6231471b5dbb6204fe5129617082792ae468d01a3f362318"
+
+
+def test_version_and_registration_order():
+    assert _core.__version__ == "0.1.0" and type(_core.__version__) is str
+    names = [name for name in vars(_core) if not name.startswith("__")]
+    assert names[:2] == ["LocalBook", "BookSide"]
+    assert names == [name for name in REGISTRATION_ORDER if name in names]
+    assert list(vars(_core))[-1] == "__version__"
+    for cls in (
+        LocalBook,
+        BookSide,
+        KalshiBookMessage,
+        OpinionDepthChange,
+        RouterLevels,
+        Secp256k1Signer,
+    ):
+        assert (cls.__module__, cls.__qualname__) == ("orvane._core", cls.__name__)
+
+
+def test_reimport_keeps_class_objects():
+    book = LocalBook()
+    assert importlib.reload(_core) is _core
+    assert (_core.LocalBook, _core.BookSide) == (LocalBook, BookSide)
+    saved = sys.modules.pop("orvane._core")
+    try:
+        fresh = importlib.import_module("orvane._core")
+        assert fresh is not saved
+        assert fresh.LocalBook is LocalBook and fresh.BookSide is BookSide
+        assert isinstance(book, fresh.LocalBook)
+    finally:
+        sys.modules["orvane._core"] = orvane._core = saved
+
+
+@pytest.mark.parametrize("cls", [BookSide, KalshiBookMessage, OpinionDepthChange, RouterLevels])
+def test_classes_made_only_by_the_module_are_immutable(cls):
+    with pytest.raises(TypeError):
+        cls()
+    with pytest.raises(TypeError, match="immutable type"):
+        cls.apply = None
+
+
+# (display name, args, kwargs, message after the display name): every entry point's binder.
+BINDING_FAILURES = [
+    ("LocalBook.__new__", (1,), {}, "takes 0 positional arguments but 1 was given"),
+    ("LocalBook.__new__", (), {"x": 1}, "got an unexpected keyword argument 'x'"),
+    ("LocalBook.add", ("bid", 1), {}, "missing 1 required positional argument: 'delta'"),
+    ("LocalBook.add", (), {}, "missing 3 required positional arguments: 'side', 'price' and 'delta'"),
+    ("LocalBook.set", (), {"price": 1}, "missing 2 required positional arguments: 'side' and 'size'"),
+    ("LocalBook.add", ("bid", 1, 2, 3), {}, "takes 3 positional arguments but 4 were given"),
+    ("LocalBook.add", ("bid", 1, 2), {"side": "a"}, "got multiple values for argument 'side'"),
+    ("LocalBook.set", ("bid", 1, 2), {"delta": 1}, "got an unexpected keyword argument 'delta'"),
+    ("LocalBook.levels", (1, 2), {}, "takes from 0 to 1 positional arguments but 2 were given"),
+    ("LocalBook.invalidate", (1,), {}, "takes 0 positional arguments but 1 was given"),
+    ("BookSide.get", (1, 2, 3), {}, "takes from 1 to 2 positional arguments but 3 were given"),
+    ("BookSide.pop", (), {}, "missing 1 required positional argument: 'price'"),
+    # The star parameter collects positional extras only.
+    ("BookSide.pop", (1,), {"default": 2}, "got an unexpected keyword argument 'default'"),
+    ("polymarket_market", ("[]", {}, {}), {}, "missing 1 required positional argument: 'markets'"),
+    ("polymarket_us_market_data", (), {"raw": "{}"}, "missing 1 required positional argument: 'books'"),
+    ("router_levels", ([], None), {}, "missing 1 required positional argument: 'buy'"),
+    ("router_view", (), {"book": None}, "missing 1 required positional argument: 'flip'"),
+    ("RouterLevels.walk", (True, 1, 1), {}, "missing 1 required positional argument: 'excluded'"),
+    ("RouterLevels.walk", (True, 1, 1, []), {"x": 1}, "got an unexpected keyword argument 'x'"),
+    ("Secp256k1Signer.__new__", (), {}, "missing 1 required positional argument: 'private_key'"),
+    ("Secp256k1Signer.__new__", (KEY,), {"private_key": KEY}, "got multiple values for argument 'private_key'"),
+    ("polymarket_order_hash", ("1",) * 11, {}, "missing 1 required positional argument: 'neg_risk'"),
+    ("Secp256k1Signer.opinion_sign_order", (), {"fee": 1}, "got an unexpected keyword argument 'fee'"),
+]  # fmt: skip
+
+
+def bound(name, book):
+    owner, _, method = name.rpartition(".")
+    if method == "__new__":
+        return getattr(_core, owner)
+    targets = {"": _core, "LocalBook": book, "BookSide": book.bids, "RouterLevels": LEVELS,
+               "Secp256k1Signer": Secp256k1Signer(KEY)}  # fmt: skip
+    return getattr(targets[owner], method)
+
+
+@pytest.mark.parametrize(("name", "args", "kwargs", "message"), BINDING_FAILURES)
+def test_binding_failures(name, args, kwargs, message, snapshot):
+    book = LocalBook()
+    book.replace([("1", 1)], [("0.6", 2)])
+    before = snapshot(book)
+    with pytest.raises(TypeError) as info:
+        bound(name, book)(*args, **kwargs)
+    assert str(info.value) == f"{name}() {message}"
+    assert snapshot(book) == before
+
+
+def test_keyword_arguments_bind():
+    book = LocalBook()
+    assert book.add(delta=2, price="0.5", side="bid") == book.set(side="ask", size=2, price=1)
+    book.replace(asks=[], bids=[(1, 1)])
+    assert book.levels(depth=0) == ((), ()) and book.mirrored(face_value=2).asks == {1: 1}
+    assert book.bids.get(price=1) == 1 and book.bids.get(2, default=5) == 5
+    assert polymarket_market(raw="[]", books={}, unverified={}, markets={}) == []
+
+
+PARSE = "Failed to parse"
+NOT_BOOL = "is not an instance of 'bool'"
+NOT_DICT = "is not an instance of 'dict'"
+NOT_STR = "'bytes' object is not an instance of 'str'"
+
+CONVERSION_FAILURES = [
+    (lambda b: b.set("bid", "abc", 1), ValueError, PARSE, "price"),
+    (lambda b: b.set("bid", 1, "1 0"), ValueError, PARSE, "size"),
+    (lambda b: b.add("bid", 1, "nan"), ValueError, PARSE, "delta"),
+    (lambda b: b.add(5, 1, 1), TypeError, "'int' object is not an instance of 'str'", "side"),
+    (lambda b: b.set(None, 1, 1), TypeError, "'None' is not an instance of 'str'", "side"),
+    (lambda b: b.levels(-1), OverflowError, None, "depth"),
+    (lambda b: b.levels(-(2**64)), OverflowError, None, "depth"),
+    (lambda b: b.levels(1.0), TypeError, None, "depth"),
+    (lambda b: b.mirrored("x"), ValueError, PARSE, "face_value"),
+    (lambda b: setattr(b, "ready", 1), TypeError, f"'int' object {NOT_BOOL}", "value"),
+    (lambda b: setattr(b, "ready", None), TypeError, f"'None' {NOT_BOOL}", "value"),
+    (lambda b: b.bids.__setitem__("abc", 1), ValueError, PARSE, "price"),
+    (lambda b: b.bids.__setitem__(1, ""), ValueError, PARSE, "size"),
+    (lambda b: kalshi_book_message(b"{}", {}), TypeError, NOT_STR, "raw"),
+    (lambda b: kalshi_book_message(raw="", books=[]), TypeError, f"'list' object {NOT_DICT}", "books"),
+    (lambda b: kalshi_book_message(KALSHI, {}).apply(None), TypeError, f"'None' {NOT_DICT}", "books"),
+    (lambda b: polymarket_market("[]", {}, None, {}), TypeError, f"'None' {NOT_DICT}", "unverified"),
+    (lambda b: polymarket_us_market_data("{}", []), TypeError, f"'list' object {NOT_DICT}", "books"),
+    (lambda b: opinion_depth(raw=b"{}"), TypeError, NOT_STR, "raw"),
+    (lambda b: opinion_depth(OPINION).apply(book={}), TypeError, "'dict' object is not an instance of 'LocalBook'", "book"),
+]  # fmt: skip
+
+
+@pytest.mark.parametrize(("call", "kind", "message", "parameter"), CONVERSION_FAILURES)
+def test_conversion_failures_carry_a_note(call, kind, message, parameter, snapshot):
+    book = LocalBook()
+    book.replace([("0.5", 1)], [("0.6", 2)])
+    book.sequence = 7
+    before = snapshot(book)
+    with pytest.raises(kind) as info:
+        call(book)
+    assert type(info.value) is kind and (message is None or str(info.value) == message)
+    assert info.value.__notes__ == [f"while processing '{parameter}'"]
+    assert snapshot(book) == before
+    book.invalidate()  # no access was left behind
+
+
+LOCAL_BOOK_DOC = (
+    "One side of a market's book: price -> size on each side, plus readiness.\n\n"
+    "`ready` is false until a snapshot has been applied and becomes false again\n"
+    "when the stream loses confidence in it (a gap, a reconnect); a book that\n"
+    "is not ready ignores deltas rather than applying them to a stale base."
+)
+BOOK_SIDE_DOC = (
+    "One side of a `LocalBook`, behaving as the `dict` the pure-Python book\n"
+    "keeps there: `book.bids[price]`, `price in book.bids`, `.get`, `.items()`,\n"
+    "`len(...)`, equality with a plain dict. It is a live view: it reads and\n"
+    "writes the book it came from. Keys iterate in ascending price order."
+)
+ANY = object()  # a docstring whose wording is free, only its signature line is fixed
+LEVELS = router_levels([], lambda market_id, price, one: 0, True)
+POLYMARKET_ORDER = (
+    "salt, maker, signer, token_id, maker_amount, taker_amount, side, signature_type, timestamp, "
+    "metadata, builder, neg_risk"
+)
+OPINION_ORDER = (
+    "salt, maker, signer, taker, token_id, maker_amount, taker_amount, expiration, nonce, "
+    "fee_rate_bps, side, signature_type, exchange"
+)
+
+SIGNATURES = [
+    (LocalBook, "()", LOCAL_BOOK_DOC),
+    (BookSide, None, BOOK_SIDE_DOC),
+    (LocalBook.add, "($self, side, price, delta)", None),
+    (LocalBook.set, "($self, side, price, size)", None),
+    (LocalBook.replace, "($self, bids, asks)", None),
+    (LocalBook.levels, "($self, depth=None)", "Bids best first (descending), asks best first (ascending)."),
+    (LocalBook.mirrored, "($self, face_value=...)", "The other side's view: bids become asks at `1 - p`."),
+    (LocalBook.invalidate, "($self)", None),
+    (BookSide.keys, "($self)", None),
+    (BookSide.values, "($self)", None),
+    (BookSide.items, "($self)", None),
+    (BookSide.get, "($self, price, default=None)", None),
+    (BookSide.pop, "($self, price, *default)", None),
+    (BookSide.copy, "($self)", "A plain `dict` copy of these levels."),
+    (LocalBook.bids, None, "The bid levels, as a live price -> size mapping."),
+    (LocalBook.asks, None, "The ask levels, as a live price -> size mapping."),
+    *((getattr(LocalBook, name), None, None) for name in ("sequence", "timestamp", "ready", "best_bid", "best_ask")),
+    (kalshi_book_message, "(raw, books)", ANY),
+    (KalshiBookMessage, None, "One decoded book message, not yet applied."),
+    (KalshiBookMessage.apply, "($self, books)", ANY),
+    (KalshiBookMessage.seq, None, "`seq` as sent, for `book.sequence` and the event."),
+    (KalshiBookMessage.kind, None, "The message's `type`: `orderbook_snapshot` or `orderbook_delta`."),
+    (KalshiBookMessage.seq_number, None, "`int(seq)`, for the sequence check; `None` without one."),
+    (KalshiBookMessage.sid, None, None),
+    (opinion_depth, "(raw)", ANY),
+    (OpinionDepthChange, None, "One decoded Opinion depth change, not yet applied."),
+    (OpinionDepthChange.apply, "($self, book)", ANY),
+    (polymarket_market, "(raw, books, unverified, markets)", None),
+    (polymarket_us_market_data, "(raw, books)", ANY),
+    (router_view, "(book, flip)", ANY),
+    (router_levels, "(members, fee, buy)", ANY),
+    (RouterLevels, None, "One side of the members' books merged and sorted best-net first."),
+    (RouterLevels.walk, "($self, buy, quantity, limit, excluded)", ANY),
+    (Secp256k1Signer, "(private_key)", ANY),
+    (Secp256k1Signer.address, None, "The key's address, checksummed."),
+    (Secp256k1Signer.sign_digest, "($self, digest)",
+     "`r || s || v` over a 32-byte digest, as `Account._sign_hash` gives it."),
+    (polymarket_order_hash, f"({POLYMARKET_ORDER})",
+     "The Polymarket order's EIP-712 digest, `0x`-hex: the id the CLOB gives it."),
+    (Secp256k1Signer.polymarket_sign_order, f"($self, {POLYMARKET_ORDER})",
+     "The Polymarket order's signature, `0x`-hex, for its wallet type."),
+    (Secp256k1Signer.opinion_sign_order, f"($self, {OPINION_ORDER})",
+     "The Opinion order's signature, `0x`-hex, over the market's exchange."),
+]  # fmt: skip
+
+
+@pytest.mark.parametrize(("target", "signature", "doc"), SIGNATURES)
+def test_text_signatures_and_docstrings(target, signature, doc):
+    assert getattr(target, "__text_signature__", None) == signature
+    assert bool(target.__doc__) if doc is ANY else target.__doc__ == doc
+    if signature is not None:
+        expected = signature.replace("$self", "self, /").replace("...", "Ellipsis")
+        assert str(inspect.signature(target)) == expected

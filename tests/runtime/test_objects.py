@@ -1,0 +1,231 @@
+"""The Decimal and BookLevel objects the module hands out: caching, identity, and the references
+every entry point keeps (none) of its arguments."""
+
+import contextlib
+import subprocess
+import sys
+from concurrent.futures import ThreadPoolExecutor
+from decimal import Decimal
+
+import pytest
+from orvane._core import (
+    LocalBook,
+    Secp256k1Signer,
+    kalshi_book_message,
+    opinion_depth,
+    polymarket_market,
+    polymarket_order_hash,
+    polymarket_us_market_data,
+    router_levels,
+    router_view,
+)
+from orvane.ws.base import BookLevel
+
+CAPACITY = 1 << 14
+
+
+def in_new_thread(work):
+    """Runs `work` on a new thread, whose caches start empty; returns once that thread has ended."""
+    with ThreadPoolExecutor(max_workers=1) as pool:
+        return pool.submit(work).result()
+
+
+def best_bid_of(price):
+    book = LocalBook()
+    book.set("bid", price, 1)
+    return book.best_bid
+
+
+def test_cached_objects_are_shared_by_representation():
+    # On a thread of its own, so that no earlier test has the cache close to full.
+    def work():
+        first = best_bid_of("0.5")
+        assert best_bid_of("0.5") is first and best_bid_of(Decimal("0.5")) is first
+        other_scale = best_bid_of("0.50")
+        assert other_scale is not first and str(other_scale) == "0.50"
+        assert best_bid_of("-0.0") is not best_bid_of("0.0")
+        book = LocalBook()
+        book.replace([("0.5", "0.50")], [])
+        ((level,), ()) = book.levels()
+        return level.price is first, level.size is other_scale
+
+    assert in_new_thread(work) == (True, True)
+
+
+def test_mapping_reads_and_write_results_are_new_objects():
+    book = LocalBook()
+    cached = best_bid_of("0.25")
+    assert book.set("bid", "0.25", "0.25") is not cached
+    assert book.add("bid", "0.25", 0) is not book.add("bid", "0.25", 0)
+    side = book.bids
+    assert side["0.25"] is not side["0.25"] and side["0.25"] is not cached
+    assert side.keys()[0] is not cached and side.get("0.25") is not cached
+    assert next(iter(side.copy())) is not cached and side.items()[0][1] is not cached
+
+
+def test_a_full_cache_is_emptied_before_the_next_new_value():
+    def work():
+        book = LocalBook()
+        book.set("bid", "0.5", 1)
+        kept = book.best_bid
+        # The levels convert price then size: "1" and 16382 new prices fill the cache exactly.
+        filler = LocalBook()
+        filler.replace([(Decimal(i).scaleb(-9), 1) for i in range(1, CAPACITY - 1)], [])
+        filler.levels()
+        still_cached = book.best_bid is kept
+        book.set("ask", "123.456", 1)
+        _ = book.best_ask
+        return still_cached, book.best_bid is kept, book.best_bid == kept
+
+    assert in_new_thread(work) == (True, False, True)
+
+
+def test_thread_caches_are_released_when_the_thread_ends():
+    price = Decimal("0.987654321")
+
+    def work():
+        obj = best_bid_of(price)
+        count = sys.getrefcount(obj)
+        return obj, count
+
+    obj, count_in_thread = in_new_thread(work)
+    # The thread's cache held one reference more than the local and the argument do now.
+    assert sys.getrefcount(obj) == count_in_thread - 1
+
+
+class BadText:
+    def __str__(self):
+        raise LookupError("no text")
+
+
+VALUES = {
+    "decimal": Decimal("0.5"),
+    "text": "0.75",
+    "bad-text": "abc",
+    "wide-int": 2**70,
+    "no-str": BadText(),
+}
+
+CALLS = {
+    "set": lambda b, o: b.set("bid", o, 1),
+    "add": lambda b, o: b.add("ask", "0.6", o),
+    "bind-failure": lambda b, o: b.add(o, price=o),
+    "replace": lambda b, o: b.replace([(o, o)], [(1, 1)]),
+    "assign": lambda b, o: setattr(b, "bids", {o: o}),
+    "setitem": lambda b, o: b.asks.__setitem__(o, 1),
+    "getitem": lambda b, o: b.bids[o],
+    "get": lambda b, o: b.bids.get(o, o),
+    "pop": lambda b, o: b.bids.pop(o, o),
+    "contains": lambda b, o: o in b.asks,
+    "equality": lambda b, o: b.bids == {o: o},
+    "levels": lambda b, o: b.levels(o),
+    "mirrored": lambda b, o: b.mirrored(o),
+    "fields": lambda b, o: (setattr(b, "sequence", o), b.mirrored(), setattr(b, "sequence", None)),
+    "kalshi": lambda b, o: kalshi_book_message(o, {"T": b}),
+    "opinion": lambda b, o: opinion_depth(o).apply(b),
+    "polymarket": lambda b, o: polymarket_market(o, {"A": b}, {"A": (o, o, o)}, {o: o}),
+    "polymarket_us": lambda b, o: polymarket_us_market_data(o, {"s": b}),
+    "router_view": lambda b, o: router_view(b, o),
+    "router_levels": lambda b, o: router_levels([(o, [(o, o)])], lambda *_: o, True),
+    "walk": lambda b, o: router_levels([("a", [("0.4", 1)])], lambda *_: 0, True).walk(
+        True, o, o, [o]
+    ),
+    "signer": lambda b, o: Secp256k1Signer(o),
+    "sign_digest": lambda b, o: SIGNER.sign_digest(o),
+    "order_hash": lambda b, o: polymarket_order_hash(*[o] * 11, o),
+    "sign_order": lambda b, o: SIGNER.polymarket_sign_order(*[o] * 6, 0, 0, o, o, o, False),
+}
+SIGNER = Secp256k1Signer("0x" + "11" * 32)
+
+
+@pytest.mark.parametrize("value", VALUES.values(), ids=VALUES.keys())
+@pytest.mark.parametrize("call", CALLS.values(), ids=CALLS.keys())
+def test_calls_keep_no_references_to_arguments(call, value):
+    book = LocalBook()
+    book.replace([("0.5", 1)], [("0.6", 2)])
+
+    def run():
+        with contextlib.suppress(Exception):
+            call(book, value)
+
+    run()
+    before = sys.getrefcount(value)
+    for _ in range(50):
+        run()
+    assert sys.getrefcount(value) == before
+
+
+def test_records_are_filled_directly(monkeypatch):
+    calls = []
+    monkeypatch.setattr(BookLevel, "__init__", lambda self, *args: calls.append(args))
+
+    def work():
+        book = LocalBook()
+        book.replace([("0.5", "2")], [("0.6", "2")])
+        (bid,), (ask,) = book.levels()
+        assert type(bid) is BookLevel and (bid.price, bid.size) == (Decimal("0.5"), 2)
+        return bid.price is book.best_bid, ask.price is book.best_ask, bid.size is ask.size
+
+    assert in_new_thread(work) == (True, True, True)
+    assert calls == []
+
+
+# Runs in a fresh interpreter, with its own BookLevel installed before the module first needs it;
+# prints how many times BookLevel.__init__ ran for three records.
+SCRIPT = """
+import sys, types
+base = types.ModuleType("orvane.ws.base")
+exec({definition!r}, base.__dict__)
+sys.modules["orvane.ws.base"] = base.__dict__.get("module", base)
+from orvane._core import LocalBook
+book = LocalBook()
+assert book.levels() == ((), ())
+book.replace([("0.5", 1), ("0.4", 2)], [("0.6", 3)])
+try:
+    bids, asks = book.levels()
+except ImportError:
+    print("ImportError")
+else:
+    assert [str(r.price) for r in bids + asks] == ["0.5", "0.4", "0.6"]
+    assert bids[0].price is book.best_bid
+    print(len(base.calls))
+"""
+PLAIN = """
+calls = []
+class BookLevel:{slots}
+    def __init__(self, price, size):
+        calls.append(1)
+        self.price, self.size = price, size
+"""
+DATACLASS = """
+import dataclasses
+from decimal import Decimal
+calls = []
+@dataclasses.dataclass(frozen=True{slots})
+class BookLevel:
+    price: Decimal
+    size: Decimal{extra}
+init = BookLevel.__init__
+BookLevel.__init__ = lambda self, *args: (calls.append(1), init(self, *args))[1]
+"""
+
+
+@pytest.mark.parametrize(
+    ("definition", "output"),
+    [
+        (PLAIN.format(slots=""), "3"),
+        (PLAIN.format(slots="\n    __slots__ = ('size', 'price')"), "3"),
+        (DATACLASS.format(slots=", slots=True", extra="\n    extra: int = 0"), "3"),
+        (DATACLASS.format(slots="", extra=""), "3"),
+        (DATACLASS.format(slots=", slots=True", extra=""), "0"),
+        ("module = None", "ImportError"),
+    ],
+    ids=["plain", "other-slots", "extra-slot", "no-slots", "direct", "no-module"],
+)
+def test_record_construction_paths(definition, output):
+    script = SCRIPT.format(definition=definition)
+    done = subprocess.run(
+        [sys.executable, "-c", script], check=False, capture_output=True, text=True
+    )
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.strip() == output

@@ -1,0 +1,394 @@
+"""Secp256k1Signer, polymarket_order_hash and the order-signing methods, checked against eth-account."""
+
+import contextlib
+import copy
+import inspect
+import pickle
+import sys
+
+import pytest
+from eth_account import Account
+from eth_account.messages import _hash_eip191_message, encode_typed_data
+from eth_utils import to_checksum_address
+from hypothesis import given
+from hypothesis import strategies as st
+from orvane._core import Secp256k1Signer, polymarket_order_hash
+
+N = 0xFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFEBAAEDCE6AF48A03BBFD25E8CD0364141
+KEY = "0x4c0883a69102937d6231471b5dbb6204fe5129617082792ae468d01a3f362318"
+ADDRESS = Account.from_key(KEY).address
+SIGNER = Secp256k1Signer(KEY)
+EXCHANGE = "0xE111180000d2663C0091e4f400237545B87B996B"
+NEG_RISK_EXCHANGE = "0xe2222d279d744050d28e00520010520000310F59"
+
+DOMAIN_TYPE = [
+    {"name": name, "type": kind}
+    for name, kind in [("name", "string"), ("version", "string"), ("chainId", "uint256"),
+                       ("verifyingContract", "address")]
+]  # fmt: skip
+# (parameter, EIP-712 field, EIP-712 type), in the order of each Order type string.
+POLYMARKET_FIELDS = [
+    ("salt", "salt", "uint256"), ("maker", "maker", "address"), ("signer", "signer", "address"),
+    ("token_id", "tokenId", "uint256"), ("maker_amount", "makerAmount", "uint256"),
+    ("taker_amount", "takerAmount", "uint256"), ("side", "side", "uint8"),
+    ("signature_type", "signatureType", "uint8"), ("timestamp", "timestamp", "uint256"),
+    ("metadata", "metadata", "bytes32"), ("builder", "builder", "bytes32"),
+]  # fmt: skip
+OPINION_FIELDS = [
+    ("salt", "salt", "uint256"), ("maker", "maker", "address"), ("signer", "signer", "address"),
+    ("taker", "taker", "address"), ("token_id", "tokenId", "uint256"),
+    ("maker_amount", "makerAmount", "uint256"), ("taker_amount", "takerAmount", "uint256"),
+    ("expiration", "expiration", "uint256"), ("nonce", "nonce", "uint256"),
+    ("fee_rate_bps", "feeRateBps", "uint256"), ("side", "side", "uint8"),
+    ("signature_type", "signatureType", "uint8"),
+]  # fmt: skip
+WRAPPER_FIELDS = [
+    (None, "contents", "Order"), (None, "name", "string"), (None, "version", "string"),
+    (None, "chainId", "uint256"), (None, "verifyingContract", "address"), (None, "salt", "bytes32"),
+]  # fmt: skip
+
+
+def members(fields):
+    return [{"name": name, "type": kind} for _, name, kind in fields]
+
+
+def typed(fields, **extra):
+    return {"EIP712Domain": DOMAIN_TYPE, "Order": members(fields)} | extra
+
+
+def message(fields, order):
+    """The order (keyed by parameter) keyed by EIP-712 field, for eth-account."""
+    return {name: order[parameter] for parameter, name, _ in fields}
+
+
+def eip712(types, primary, domain, message):
+    """eth-account's SignableMessage (header = domain separator, body = struct hash) and digest."""
+    full = {"types": types, "primaryType": primary, "domain": domain, "message": message}
+    signable = encode_typed_data(full_message=full)
+    return signable, _hash_eip191_message(signable)
+
+
+uint256 = st.integers(0, 2**256 - 1)
+addresses = st.binary(min_size=20, max_size=20).map(to_checksum_address)
+byte = st.integers(0, 255)
+keys = st.integers(1, N - 1).map(lambda k: f"{k:064x}")
+
+# Orders as values (ints, checksummed addresses), keyed by parameter name.
+polymarket_orders = st.fixed_dictionaries({
+    "salt": uint256, "maker": addresses, "signer": addresses, "token_id": uint256,
+    "maker_amount": uint256, "taker_amount": uint256, "side": byte, "signature_type": byte,
+    "timestamp": uint256, "metadata": uint256, "builder": st.integers(0, 2**16),
+})  # fmt: skip
+
+
+def texts(order):
+    """The module's arguments: every field as text except the two small integers."""
+    return {k: v if k in ("side", "signature_type") else str(v) for k, v in order.items()}
+
+
+def polymarket_arguments(order, neg_risk):
+    # Short hex is right-aligned, like a number; the prefix is optional.
+    hexes = {"metadata": f"0x{order['metadata']:x}", "builder": f"{order['builder']:x}"}
+    return texts(order) | hexes | {"neg_risk": neg_risk}
+
+
+def polymarket_message(order):
+    return message(POLYMARKET_FIELDS, order) | {
+        "metadata": order["metadata"].to_bytes(32, "big"),
+        "builder": order["builder"].to_bytes(32, "big"),
+    }
+
+
+def polymarket_domain(neg_risk):
+    contract = NEG_RISK_EXCHANGE if neg_risk else EXCHANGE
+    return {"name": "Polymarket CTF Exchange", "version": "2", "chainId": 137,
+            "verifyingContract": contract}  # fmt: skip
+
+
+@given(keys)
+def test_address_and_repr_match_eth_account(key):
+    signer = Secp256k1Signer(key)
+    assert signer.address == Account.from_key(key).address
+    assert repr(signer) == f"Secp256k1Signer(address={signer.address})"
+    assert key not in repr(signer)
+
+
+@given(keys, st.binary(min_size=32, max_size=32))
+def test_sign_digest_matches_eth_account(key, digest):
+    signature = Secp256k1Signer(key).sign_digest(digest)
+    assert type(signature) is bytes and signature == Account._sign_hash(digest, key).signature
+    assert signature[64] in (27, 28) and int.from_bytes(signature[32:64], "big") <= N // 2
+
+
+# (text, the 64-digit key it means): any case, optional prefix, Unicode white space around it;
+# short texts are big-endian numbers.
+KEY_FORMS = [
+    (KEY[2:], KEY), (f"  {KEY}\n", KEY), ("0x" + KEY[2:].upper(), KEY), ("0x" + KEY, KEY),
+    ("\u00a0" + KEY + "\u2003", KEY), ("ab" * 31, "00" + "ab" * 31),
+    ("ab" * 24, "00" * 8 + "ab" * 24), (f"{N - 1:064x}", f"{N - 1:064x}"),
+]  # fmt: skip
+
+
+@pytest.mark.parametrize(("text", "key"), KEY_FORMS)
+def test_key_text_forms(text, key):
+    assert Secp256k1Signer(text).address == Account.from_key(key).address
+
+
+@pytest.mark.parametrize("text", ["\u00a0" + KEY + "\u3000", KEY[:-1] + "\u00e9", KEY])
+def test_key_text_gets_no_utf8_copy_cached_in_it(text):
+    # A str caches its UTF-8 form once asked for it (sys.getsizeof counts that copy): a key text
+    # must not be left holding a second, never-wiped copy of the key.
+    text = "".join(text)  # a fresh object with no cached form yet
+    size = sys.getsizeof(text)
+    with contextlib.suppress(ValueError):
+        Secp256k1Signer(text)
+    assert sys.getsizeof(text) == size
+
+
+@pytest.mark.parametrize(
+    "text, message",
+    [
+        ("0X" + KEY[2:], "not a hex private key"),
+        (KEY[:-1], "not a hex private key"),  # 63 digits
+        (KEY + "0g", "not a hex private key"),  # hex is checked before length
+        (KEY[:40] + "\ud800" + KEY[41:], "not a hex private key"),  # not even UTF-8
+        ("", "not a valid secp256k1 private key"),
+        ("0x", "not a valid secp256k1 private key"),
+        ("ab" * 23, "not a valid secp256k1 private key"),
+        ("00" + KEY[2:], "not a valid secp256k1 private key"),  # 33 bytes, a zero first
+        ("00" * 32, "not a valid secp256k1 private key"),
+        (f"{N:064x}", "not a valid secp256k1 private key"),
+        (f"{N + 1:064x}", "not a valid secp256k1 private key"),
+    ],
+)
+def test_bad_keys_raise_without_showing_the_key(text, message):
+    with pytest.raises(ValueError) as caught:
+        Secp256k1Signer(text)
+    error = caught.value
+    assert error.args == (message,) and not hasattr(error, "__notes__")
+    assert error.__cause__ is None and error.__context__ is None
+
+
+def test_signer_is_immutable_and_not_copyable():
+    for attempt, error in (
+        (lambda: setattr(SIGNER, "address", "0x" + "00" * 20), AttributeError),
+        (lambda: delattr(SIGNER, "address"), AttributeError),
+        (lambda: setattr(SIGNER, "key", 1), AttributeError),
+        (lambda: setattr(Secp256k1Signer, "__repr__", repr), TypeError),
+        (lambda: type("Sub", (Secp256k1Signer,), {}), TypeError),
+        (lambda: pickle.dumps(SIGNER), TypeError),
+        (lambda: copy.copy(SIGNER), TypeError),
+        (lambda: copy.deepcopy(SIGNER), TypeError),
+    ):
+        with pytest.raises(error):
+            attempt()
+    assert not hasattr(SIGNER, "__dict__")
+
+
+@given(polymarket_orders, st.booleans())
+def test_polymarket_order_hash_matches_eth_account(order, neg_risk):
+    _, digest = eip712(
+        typed(POLYMARKET_FIELDS), "Order", polymarket_domain(neg_risk), polymarket_message(order)
+    )
+    assert polymarket_order_hash(**polymarket_arguments(order, neg_risk)) == "0x" + digest.hex()
+
+
+@given(polymarket_orders, st.booleans(), st.sampled_from([0, 1, 2, 3, 4]))
+def test_polymarket_sign_order_matches_eth_account(order, neg_risk, signature_type):
+    order = order | {"signature_type": signature_type}
+    arguments = polymarket_arguments(order, neg_risk)
+    domain = polymarket_domain(neg_risk)
+    plain, plain_digest = eip712(
+        typed(POLYMARKET_FIELDS), "Order", domain, polymarket_message(order)
+    )
+    signature = bytes.fromhex(SIGNER.polymarket_sign_order(**arguments)[2:])
+    assert polymarket_order_hash(**arguments) == "0x" + plain_digest.hex()  # for type 3 too
+    if signature_type != 3:
+        assert signature == Account._sign_hash(plain_digest, KEY).signature
+        return
+    # A deposit wallet signs the ERC-7739 wrapper whose contents are the order.
+    wrapper = {
+        "contents": polymarket_message(order), "name": "DepositWallet", "version": "1",
+        "chainId": 137, "verifyingContract": order["signer"], "salt": bytes(32),
+    }  # fmt: skip
+    types = typed(POLYMARKET_FIELDS, TypedDataSign=members(WRAPPER_FIELDS))
+    _, wallet_digest = eip712(types, "TypedDataSign", domain, wrapper)
+    order_type = "Order(" + ",".join(f"{kind} {name}" for _, name, kind in POLYMARKET_FIELDS) + ")"
+    assert len(signature) == 317 and wallet_digest != plain_digest
+    assert signature[:65] == Account._sign_hash(wallet_digest, KEY).signature
+    assert signature[65:97] == plain.header and signature[97:129] == plain.body
+    assert signature[129:315] == order_type.encode() and signature[315:] == b"\x00\xba"
+
+
+ORDER = {
+    "salt": "12345", "maker": ADDRESS, "signer": ADDRESS, "token_id": "7" * 70,
+    "maker_amount": "1000000", "taker_amount": "2000000", "side": 0, "signature_type": 0,
+    "timestamp": "1700000000", "metadata": "0x", "builder": "0x01",
+}  # fmt: skip
+
+
+def test_polymarket_address_case_and_alignment():
+    digest = polymarket_order_hash(**ORDER, neg_risk=False)
+    for change in ({"maker": ADDRESS.lower()}, {"maker": "0x" + ADDRESS[2:].upper()},
+                   {"salt": " 0012345\n"}, {"builder": "1"}):  # fmt: skip
+        assert polymarket_order_hash(**ORDER | change, neg_risk=False) == digest
+    wallet = SIGNER.polymarket_sign_order(**ORDER | {"signature_type": 3}, neg_risk=False)
+    assert len(wallet) == 636 and wallet.endswith("00ba") and wallet == wallet.lower()
+
+
+OPINION_EXCHANGE = "0x5f45344126d6488025b0b84a3a8189f2487a7246"
+opinion_orders = st.fixed_dictionaries({
+    "salt": uint256, "maker": addresses, "signer": addresses, "taker": addresses, "token_id": uint256,
+    "maker_amount": uint256, "taker_amount": uint256, "expiration": uint256, "nonce": uint256,
+    "fee_rate_bps": uint256, "side": byte, "signature_type": byte, "exchange": addresses,
+})  # fmt: skip
+
+
+@given(opinion_orders, keys)
+def test_opinion_sign_order_matches_eth_account(order, key):
+    domain = {"name": "OPINION CTF Exchange", "version": "1", "chainId": 56,
+              "verifyingContract": order["exchange"]}  # fmt: skip
+    _, digest = eip712(typed(OPINION_FIELDS), "Order", domain, message(OPINION_FIELDS, order))
+    # Opinion addresses are read in any case, with or without the prefix.
+    arguments = texts(order) | {
+        "maker": order["maker"][2:].upper(),
+        "taker": order["taker"].lower(),
+    }
+    signature = bytes.fromhex(Secp256k1Signer(key).opinion_sign_order(**arguments)[2:])
+    assert signature == Account._sign_hash(digest, key).signature
+    assert Account._recover_hash(digest, signature=signature) == Account.from_key(key).address
+
+
+OPINION = {
+    "salt": "1", "maker": ADDRESS, "signer": ADDRESS, "taker": "0x" + "0" * 40, "token_id": "2",
+    "maker_amount": "3", "taker_amount": "4", "expiration": "0", "nonce": "0", "fee_rate_bps": "0",
+    "side": 1, "signature_type": 0, "exchange": OPINION_EXCHANGE,
+}  # fmt: skip
+
+NOT_STR = "'int' object is not an instance of 'str'"
+NOT_INT = "'str' object cannot be interpreted as an integer"
+OUT_OF_RANGE = "out of range integral type conversion attempted"
+NOT_BOOL = "'int' object is not an instance of 'bool'"
+# One letter's case flipped, the text still mixing cases: the checksum no longer holds.
+FLIPPED = next(
+    ADDRESS[:i] + ADDRESS[i].swapcase() + ADDRESS[i + 1 :]
+    for i in range(2, 42)
+    if ADDRESS[i].isalpha()
+)
+
+# (field, bad value, exception, message, note): conversion failures carry the note, parse failures not.
+COMMON_FAILURES = [
+    ("salt", 5, TypeError, NOT_STR, "salt"),
+    ("salt", "-1", ValueError, 'not a uint256: "-1"', None),
+    ("salt", " ", ValueError, 'not a uint256: " "', None),
+    ("token_id", str(2**256), ValueError, f"does not fit in uint256: {2**256}", None),
+    ("maker_amount", "1e3", ValueError, 'not a uint256: "1e3"', None),
+    ("side", "1", TypeError, NOT_INT, "side"),
+    ("side", 256, OverflowError, OUT_OF_RANGE, "side"),
+    ("signature_type", -1, OverflowError, OUT_OF_RANGE, "signature_type"),
+    ("signature_type", 2**70, OverflowError, OUT_OF_RANGE, "signature_type"),
+    ("signer", "0x" + "g" * 40, ValueError, f'not an address: "0x{"g" * 40}"', None),
+]
+POLYMARKET_FAILURES = COMMON_FAILURES + [
+    ("maker", ADDRESS[2:], ValueError, f'not an address: "{ADDRESS[2:]}"', None),
+    ("maker", FLIPPED, ValueError, f'not a checksummed address: "{FLIPPED}"', None),
+    ("timestamp", 1.5, TypeError, "'float' object is not an instance of 'str'", "timestamp"),
+    ("metadata", "0X1", ValueError, 'not a bytes32: "0X1"', None),
+    ("builder", "1" * 65, ValueError, f'not a bytes32: "{"1" * 65}"', None),
+    ("neg_risk", 1, TypeError, NOT_BOOL, "neg_risk"),
+    ("neg_risk", None, TypeError, "'None' is not an instance of 'bool'", "neg_risk"),
+]
+OPINION_FAILURES = COMMON_FAILURES + [
+    ("fee_rate_bps", 5, TypeError, NOT_STR, "fee_rate_bps"),
+    ("taker", "0X" + "0" * 40, ValueError, f'not an address: "0X{"0" * 40}"', None),
+    ("exchange", OPINION_EXCHANGE + " ", ValueError,
+     f'not an address: "{OPINION_EXCHANGE} "', None),
+]  # fmt: skip
+
+POLYMARKET_CALLS = [
+    lambda **kw: polymarket_order_hash(**ORDER | {"neg_risk": False} | kw),
+    lambda **kw: SIGNER.polymarket_sign_order(**ORDER | {"neg_risk": False} | kw),
+]
+OPINION_CALLS = [lambda **kw: SIGNER.opinion_sign_order(**OPINION | kw)]
+FIELD_FAILURES = [(call, *case) for call in POLYMARKET_CALLS for case in POLYMARKET_FAILURES] + [
+    (call, *case) for call in OPINION_CALLS for case in OPINION_FAILURES
+]
+
+
+def check_failure(call, error, message, note):
+    with pytest.raises(error) as caught:
+        call()
+    assert str(caught.value) == message
+    assert getattr(caught.value, "__notes__", None) == (
+        [f"while processing '{note}'"] if note else None
+    )
+
+
+@pytest.mark.parametrize("call, field, value, error, message, note", FIELD_FAILURES)
+def test_field_failures(call, field, value, error, message, note):
+    check_failure(lambda: call(**{field: value}), error, message, note)
+
+
+@pytest.mark.parametrize(
+    "calls, bad, error, message",
+    [
+        (POLYMARKET_CALLS, {"salt": "x", "maker": "y"}, ValueError, 'not a uint256: "x"'),
+        (POLYMARKET_CALLS, {"maker": "y", "builder": "z"}, ValueError, 'not an address: "y"'),
+        (OPINION_CALLS, {"salt": "x", "exchange": "bad"}, ValueError, 'not a uint256: "x"'),
+        # every argument's type is checked before any text is parsed
+        (POLYMARKET_CALLS, {"salt": "x", "neg_risk": 0}, TypeError, NOT_BOOL),
+        (POLYMARKET_CALLS, {"metadata": "x", "side": 300}, OverflowError, OUT_OF_RANGE),
+    ],
+)
+def test_first_failure_decides(calls, bad, error, message):
+    for call in calls:
+        with pytest.raises(error) as caught:
+            call(**bad)
+        assert str(caught.value) == message
+
+
+# (call, exception, message, the parameter named by the note or None)
+BINDING_FAILURES = [
+    (lambda: Secp256k1Signer(123), TypeError, NOT_STR, "private_key"),
+    (lambda: Secp256k1Signer(b"ab" * 32), TypeError,
+     "'bytes' object is not an instance of 'str'", "private_key"),
+    (lambda: Secp256k1Signer(None), TypeError, "'None' is not an instance of 'str'", "private_key"),
+    (lambda: SIGNER.sign_digest(b""), ValueError, "a digest is 32 bytes, got 0", None),
+    (lambda: SIGNER.sign_digest(b"\0" * 31), ValueError, "a digest is 32 bytes, got 31", None),
+    (lambda: SIGNER.sign_digest(b"\0" * 33), ValueError, "a digest is 32 bytes, got 33", None),
+    (lambda: SIGNER.sign_digest(bytearray(32)), TypeError,
+     "'bytearray' object is not an instance of 'bytes'", "digest"),
+    (lambda: SIGNER.sign_digest(memoryview(bytes(32))), TypeError,
+     "'memoryview' object is not an instance of 'bytes'", "digest"),
+    (lambda: SIGNER.sign_digest("0" * 32), TypeError,
+     "'str' object is not an instance of 'bytes'", "digest"),
+]  # fmt: skip
+
+
+@pytest.mark.parametrize("call, error, message, note", BINDING_FAILURES)
+def test_binding_failures(call, error, message, note):
+    check_failure(call, error, message, note)
+
+
+def test_keywords_bind():
+    assert list(inspect.signature(SIGNER.opinion_sign_order).parameters) == list(OPINION)
+    assert Secp256k1Signer(private_key=KEY).address == ADDRESS
+    digest = type("Digest", (bytes,), {})(b"\7" * 32)  # a bytes subclass is bytes
+    assert SIGNER.sign_digest(digest) == SIGNER.sign_digest(digest=bytes(digest))
+    positional = polymarket_order_hash(*ORDER.values(), False)
+    assert positional == polymarket_order_hash(**ORDER, neg_risk=False)
+
+
+def test_numpy_bool_is_a_bool():
+    import numpy  # a test dependency (scripts/bootstrap installs it): missing is a failure
+
+    hashed = polymarket_order_hash(**ORDER, neg_risk=numpy.bool_(True))
+    assert hashed == polymarket_order_hash(**ORDER, neg_risk=True)
+
+
+def test_each_signer_holds_its_type_until_it_goes():
+    held = sys.getrefcount(Secp256k1Signer)
+    signers = [Secp256k1Signer(KEY) for _ in range(100)]
+    assert sys.getrefcount(Secp256k1Signer) == held + 100
+    del signers
+    assert sys.getrefcount(Secp256k1Signer) == held
