@@ -2,13 +2,13 @@
 #include <cstdint>
 #include <variant>
 
-#include "arguments.h"
-#include "book_side.h"
-#include "class_type.h"
-#include "local_book.h"
-#include "python.h"
-#include "ref.h"
+#include "book/book_side.h"
+#include "book/local_book.h"
 #include "registrations.h"
+#include "runtime/arguments.h"
+#include "runtime/class_type.h"
+#include "runtime/python.h"
+#include "runtime/ref.h"
 
 namespace orvane::py {
 

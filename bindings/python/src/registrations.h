@@ -2,8 +2,8 @@
 // function definition, declared here.
 #pragma once
 
-#include "class_type.h"
-#include "python.h"
+#include "runtime/class_type.h"
+#include "runtime/python.h"
 
 namespace orvane::py {
 

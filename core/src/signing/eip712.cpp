@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-#include "quoted.h"
+#include "text/quoted.h"
 
 namespace orvane::signing {
 

@@ -4,18 +4,16 @@
 
 #include <algorithm>
 
-#include "quoted.h"
+#include "text/hex.h"
+#include "text/quoted.h"
 
 namespace orvane::signing {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789abcdef";
-
 void hex_into(std::span<const std::uint8_t> bytes, char* out) {
   for (const std::uint8_t b : bytes) {
-    *out++ = kHexDigits[b >> 4];
-    *out++ = kHexDigits[b & 0x0f];
+    out = text::put_hex_byte(out, b);
   }
 }
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "quoted.h"
+#include "text/quoted.h"
 
 namespace orvane::signing {
 

@@ -1,0 +1,108 @@
+#include "runtime/arguments.h"
+
+#include <string>
+#include <vector>
+
+#include "runtime/errors.h"
+#include "text/concat.h"
+
+namespace orvane::py {
+
+namespace {
+
+std::string quoted_names(const std::vector<const char*>& names) {
+  std::string out;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) out += (i + 1 == names.size()) ? " and " : ", ";
+    out += concat("'", names[i], "'");
+  }
+  return out;
+}
+
+bool too_many_positional(const Signature& signature, Py_ssize_t given) {
+  const size_t positional = signature.positional();
+  const char* verb = given == 1 ? "was" : "were";
+  if (signature.required == positional) {
+    raise(PyExc_TypeError, concat(signature.display, " takes ", positional,
+                                  " positional arguments but ", given, " ", verb, " given"));
+  } else {
+    raise(PyExc_TypeError,
+          concat(signature.display, " takes from ", signature.required, " to ", positional,
+                 " positional arguments but ", given, " ", verb, " given"));
+  }
+  return false;
+}
+
+}  // namespace
+
+bool bind(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+          PyObject** out, Ref* star) {
+  const size_t positional = signature.positional();
+  for (size_t i = 0; i < signature.count; ++i) out[i] = nullptr;
+
+  if (size_t(nargs) > positional && !signature.star_args)
+    return too_many_positional(signature, nargs);
+  const size_t taken = std::min(size_t(nargs), positional);
+  for (size_t i = 0; i < taken; ++i) out[i] = args[i];
+  if (signature.star_args) {
+    const Py_ssize_t extra = nargs - Py_ssize_t(taken);
+    Ref tuple = Ref::steal(PyTuple_New(extra));
+    if (!tuple) return false;
+    for (Py_ssize_t i = 0; i < extra; ++i) {
+      PyObject* item = args[Py_ssize_t(taken) + i];
+      Py_INCREF(item);
+      PyTuple_SetItem(tuple.get(), i, item);
+    }
+    out[signature.count - 1] = tuple.get();
+    if (star != nullptr) *star = std::move(tuple);
+  }
+
+  if (kwnames != nullptr) {
+    const Py_ssize_t keywords = PyTuple_Size(kwnames);
+    for (Py_ssize_t k = 0; k < keywords; ++k) {
+      PyObject* name = PyTuple_GetItem(kwnames, k);
+      size_t index = positional;
+      for (size_t i = 0; i < positional; ++i) {
+        if (PyUnicode_CompareWithASCIIString(name, signature.names[i]) == 0) {
+          index = i;
+          break;
+        }
+      }
+      Py_ssize_t size = 0;
+      const char* text = PyUnicode_AsUTF8AndSize(name, &size);
+      if (text == nullptr) return false;
+      if (index == positional) {
+        raise(PyExc_TypeError, concat(signature.display, " got an unexpected keyword argument '",
+                                      std::string_view(text, size_t(size)), "'"));
+        return false;
+      }
+      if (out[index] != nullptr) {
+        raise(PyExc_TypeError, concat(signature.display, " got multiple values for argument '",
+                                      signature.names[index], "'"));
+        return false;
+      }
+      out[index] = args[nargs + k];
+    }
+  }
+
+  std::vector<const char*> missing;
+  for (size_t i = 0; i < signature.required; ++i) {
+    if (out[i] == nullptr) missing.push_back(signature.names[i]);
+  }
+  if (!missing.empty()) {
+    raise(PyExc_TypeError,
+          concat(signature.display, " missing ", missing.size(), " required positional ",
+                 missing.size() == 1 ? "argument" : "arguments", ": ", quoted_names(missing)));
+    return false;
+  }
+  return true;
+}
+
+bool bind_none(const char* display, Py_ssize_t nargs, PyObject* kwnames) {
+  static const char* const kNoNames[] = {nullptr};
+  const Signature signature{display, kNoNames, 0, 0, false};
+  PyObject* unused = nullptr;
+  return bind(signature, nullptr, nargs, kwnames, &unused);
+}
+
+}  // namespace orvane::py

@@ -1,0 +1,324 @@
+#include "runtime/objects.h"
+
+#include <absl/container/flat_hash_map.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "runtime/errors.h"
+
+namespace orvane::py {
+
+namespace {
+
+// Process-wide values: computed once, kept for the life of the process. Two threads racing through
+// a first computation both get the same objects (imports are cached by the interpreter), so the
+// loser's copy is simply dropped.
+PyObject* import_attribute(const char* module_name, const char* attribute) {
+  Ref module = Ref::steal(PyImport_ImportModule(module_name));
+  if (!module) return nullptr;
+  return PyObject_GetAttrString(module.get(), attribute);
+}
+
+PyObject* keep(PyObject*& slot, PyObject* computed) {
+  if (computed == nullptr) return nullptr;
+  if (slot == nullptr) {
+    slot = computed;
+  } else {
+    Py_DECREF(computed);
+  }
+  return slot;
+}
+
+PyObject* book_level_class() {
+  static PyObject* cls = nullptr;
+  if (cls != nullptr) return cls;
+  Ref found = Ref::steal(import_attribute("orvane.ws.base", "BookLevel"));
+  if (!found) return nullptr;
+  if (!PyType_Check(found.get())) {
+    raise_not_instance(found.get(), "type");
+    return nullptr;
+  }
+  return keep(cls, found.release());
+}
+
+PyObject* instance_allocator() {
+  static PyObject* allocator = nullptr;
+  if (allocator != nullptr) return allocator;
+  Ref object = Ref::steal(import_attribute("builtins", "object"));
+  if (!object) return nullptr;
+  return keep(allocator, PyObject_GetAttrString(object.get(), "__new__"));
+}
+
+PyObject* interned(PyObject*& slot, const char* text) {
+  if (slot == nullptr) slot = PyUnicode_InternFromString(text);
+  return slot;
+}
+
+// The direct path is taken when BookLevel is a dataclass whose slots are exactly ("price", "size"):
+// its records can then be allocated and filled without running the dataclass initialiser.
+bool read_direct_flag(PyObject* cls) {
+  Ref slots = Ref::steal(PyObject_GetAttrString(cls, "__slots__"));
+  if (!slots) return false;
+  Ref sequence = Ref::steal(PySequence_Fast(slots.get(), "not a sequence"));
+  if (!sequence || PySequence_Size(sequence.get()) != 2) return false;
+  static const char* const kExpected[] = {"price", "size"};
+  for (Py_ssize_t i = 0; i < 2; ++i) {
+    Ref item = Ref::steal(PySequence_GetItem(sequence.get(), i));
+    if (!item || !PyUnicode_Check(item.get()) ||
+        PyUnicode_CompareWithASCIIString(item.get(), kExpected[i]) != 0) {
+      return false;
+    }
+  }
+  return PyObject_HasAttrString(cls, "__dataclass_fields__") == 1;
+}
+
+enum class Direct { Unknown, Yes, No };
+
+Direct direct_flag(PyObject* cls) {
+  static Direct flag = Direct::Unknown;
+  if (flag == Direct::Unknown) {
+    // Failures while reading only select the constructor path; the caller's error state is kept.
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    const bool direct = read_direct_flag(cls);
+    PyErr_Clear();
+    PyErr_Restore(type, value, traceback);
+    if (flag == Direct::Unknown) flag = direct ? Direct::Yes : Direct::No;
+  }
+  return flag;
+}
+
+// The exact 16-byte representation as two words: hashed with one multiply-mix and compared with two
+// word comparisons, since these lookups are the hot path of every conversion.
+struct DecimalKey {
+  uint64_t low;
+  uint64_t high;
+  explicit DecimalKey(const Decimal& value) {
+    const Decimal::Bits bits = value.bits();
+    low = uint64_t(bits[0]) | uint64_t(bits[1]) << 32;
+    high = uint64_t(bits[2]) | uint64_t(bits[3]) << 32;
+  }
+  friend bool operator==(const DecimalKey&, const DecimalKey&) = default;
+};
+
+struct DecimalKeyHash {
+  size_t operator()(const DecimalKey& key) const {
+    const u128 product = u128(key.low ^ 0x9E3779B97F4A7C15ull) * (key.high ^ 0xD6E8FEB86659FD93ull);
+    return size_t(uint64_t(product) ^ uint64_t(product >> 64));
+  }
+};
+
+// One thread's caches. The objects in `decimals` are strong references.
+struct DecimalCaches {
+  absl::flat_hash_map<DecimalKey, PyObject*, DecimalKeyHash> decimals;
+  absl::flat_hash_map<const PyObject*, Decimal> values;
+
+  // Empties both maps before releasing anything: a release may run a finaliser that re-enters.
+  void clear() {
+    values.clear();
+    auto held = std::exchange(decimals, {});
+    for (auto& entry : held) Py_DECREF(entry.second);
+  }
+  ~DecimalCaches();
+};
+
+constexpr const char* kCapsuleName = "orvane._core.DecimalCaches";
+
+// A shortcut to the current thread's caches, checked against the thread state it was found for; the
+// caches themselves live in (and die with) the thread-state dictionary.
+// The caches last used, and the thread state they belong to. Every call holds the interpreter lock,
+// so one process-wide shortcut serves (a thread switch costs one dictionary lookup). Any thread's
+// caches dying bumps the generation, so the shortcut never outlives the caches it points to.
+struct CurrentCaches {
+  PyThreadState* thread = nullptr;
+  DecimalCaches* caches = nullptr;
+  uint64_t generation = 0;
+};
+CurrentCaches current;
+uint64_t caches_generation = 0;
+
+DecimalCaches::~DecimalCaches() {
+  ++caches_generation;
+  if (current.caches == this) current = {};
+  clear();
+}
+
+void destroy_caches(PyObject* capsule) {
+  delete static_cast<DecimalCaches*>(PyCapsule_GetPointer(capsule, kCapsuleName));
+}
+
+// This thread's caches, created on first use; null with an error set on failure.
+DecimalCaches* thread_caches(bool create) {
+  PyThreadState* thread = PyThreadState_Get();
+  const uint64_t generation = caches_generation;
+  if (current.thread == thread && current.caches != nullptr && current.generation == generation) {
+    return current.caches;
+  }
+  static PyObject* key = nullptr;
+  if (interned(key, kCapsuleName) == nullptr) return nullptr;
+  PyObject* dict = PyThreadState_GetDict();
+  if (dict == nullptr) {
+    if (create) raise(PyExc_RuntimeError, "no thread state dictionary");
+    return nullptr;
+  }
+  PyObject* capsule = PyDict_GetItemWithError(dict, key);
+  if (capsule == nullptr) {
+    if (PyErr_Occurred() || !create) return nullptr;
+    auto* caches = new DecimalCaches();
+    Ref made = Ref::steal(PyCapsule_New(caches, kCapsuleName, destroy_caches));
+    if (!made) {
+      delete caches;
+      return nullptr;
+    }
+    if (PyDict_SetItem(dict, key, made.get()) < 0) return nullptr;
+    current = {thread, caches, generation};
+    return caches;
+  }
+  auto* caches = static_cast<DecimalCaches*>(PyCapsule_GetPointer(capsule, kCapsuleName));
+  if (caches != nullptr) current = {thread, caches, generation};
+  return caches;
+}
+
+}  // namespace
+
+PyObject* decimal_class() {
+  static PyObject* cls = nullptr;
+  if (cls != nullptr) return cls;
+  return keep(cls, import_attribute("decimal", "Decimal"));
+}
+
+Ref new_decimal(const Decimal& value) {
+  PyObject* cls = decimal_class();
+  if (cls == nullptr) return {};
+  const std::string text = to_text(value);
+  Ref argument = Ref::steal(PyUnicode_FromStringAndSize(text.data(), Py_ssize_t(text.size())));
+  if (!argument) return {};
+  return Ref::steal(PyObject_CallFunctionObjArgs(cls, argument.get(), nullptr));
+}
+
+Ref decimal(const Decimal& value) {
+  const DecimalKey key(value);
+  DecimalCaches* caches = thread_caches(true);
+  if (caches == nullptr) return {};
+  if (auto it = caches->decimals.find(key); it != caches->decimals.end()) {
+    return Ref::borrow(it->second);
+  }
+  Ref object = new_decimal(value);
+  if (!object) return {};
+  // Building the object can run Python code (a collection, a finaliser) that uses the caches; look
+  // them up again rather than trusting anything found before.
+  caches = thread_caches(true);
+  if (caches == nullptr) return {};
+  if (auto it = caches->decimals.find(key); it != caches->decimals.end()) {
+    return Ref::borrow(it->second);
+  }
+  if (caches->decimals.size() >= kDecimalCacheCapacity) caches->clear();
+  caches->values.emplace(object.get(), value);
+  caches->decimals.emplace(key, object.new_reference());
+  return object;
+}
+
+Ref optional_decimal(const std::optional<Decimal>& value) {
+  if (!value) return Ref::borrow(Py_None);
+  return decimal(*value);
+}
+
+namespace {
+
+std::optional<Decimal> extract(PyObject* object, bool exact) {
+  if (PyIndex_Check(object)) {
+    // An integer beyond 64 bits goes the text way; an index method that raises is the caller's
+    // error (it may be a borrow conflict the caller must see).
+    Ref index = Ref::steal(PyNumber_Index(object));
+    if (!index) return std::nullopt;
+    int overflow = 0;
+    const long long integer = PyLong_AsLongLongAndOverflow(index.get(), &overflow);
+    if (overflow == 0) {
+      if (integer == -1 && PyErr_Occurred()) return std::nullopt;
+      return Decimal::from_integer(integer);
+    }
+  }
+  Ref text = Ref::steal(PyObject_Str(object));
+  if (!text) return std::nullopt;
+  // Lone surrogates cannot be UTF-8: their bytes under surrogatepass are equally not a decimal.
+  Ref bytes = Ref::steal(PyUnicode_AsEncodedString(text.get(), "utf-8", "surrogatepass"));
+  if (!bytes) return std::nullopt;
+  char* utf8 = nullptr;
+  Py_ssize_t size = 0;
+  if (PyBytes_AsStringAndSize(bytes.get(), &utf8, &size) < 0) return std::nullopt;
+  const std::string_view digits(utf8, size_t(size));
+  auto parsed = exact ? parse_exact(digits) : parse(digits);
+  if (!parsed) {
+    raise(PyExc_ValueError, parsed.error());
+    return std::nullopt;
+  }
+  return *parsed;
+}
+
+std::optional<Decimal> from_py(PyObject* object, bool exact) {
+  if (DecimalCaches* caches = thread_caches(false); caches != nullptr && !caches->values.empty()) {
+    if (auto it = caches->values.find(object); it != caches->values.end()) return it->second;
+  } else if (PyErr_Occurred()) {
+    return std::nullopt;
+  }
+  return extract(object, exact);
+}
+
+}  // namespace
+
+std::optional<Decimal> extract_decimal(PyObject* object) { return extract(object, false); }
+
+std::optional<Decimal> from_py(PyObject* object) { return from_py(object, false); }
+
+std::optional<Decimal> from_py_exact(PyObject* object) { return from_py(object, true); }
+
+Ref book_level(PyObject* price, PyObject* size) {
+  PyObject* cls = book_level_class();
+  if (cls == nullptr) return {};
+  if (direct_flag(cls) == Direct::Yes) {
+    static PyObject* price_name = nullptr;
+    static PyObject* size_name = nullptr;
+    static PyObject* allocator_arguments = nullptr;  // (BookLevel,)
+    PyObject* allocator = instance_allocator();
+    if (allocator == nullptr || interned(price_name, "price") == nullptr ||
+        interned(size_name, "size") == nullptr) {
+      return {};
+    }
+    if (allocator_arguments == nullptr) allocator_arguments = PyTuple_Pack(1, cls);
+    if (allocator_arguments == nullptr) return {};
+    Ref record = Ref::steal(PyObject_Call(allocator, allocator_arguments, nullptr));
+    if (!record) return {};
+    if (PyObject_GenericSetAttr(record.get(), price_name, price) < 0) return {};
+    if (PyObject_GenericSetAttr(record.get(), size_name, size) < 0) return {};
+    return record;
+  }
+  return Ref::steal(PyObject_CallFunctionObjArgs(cls, price, size, nullptr));
+}
+
+Ref level_tuple(std::span<const Level> levels) {
+  Ref tuple = Ref::steal(PyTuple_New(Py_ssize_t(levels.size())));
+  if (!tuple) return {};
+  for (size_t i = 0; i < levels.size(); ++i) {
+    Ref price = decimal(levels[i].first);
+    if (!price) return {};
+    Ref size = decimal(levels[i].second);
+    if (!size) return {};
+    Ref record = book_level(price.get(), size.get());
+    if (!record) return {};
+    PyTuple_SetItem(tuple.get(), Py_ssize_t(i), record.release());
+  }
+  return tuple;
+}
+
+size_t decimal_cache_size() {
+  DecimalCaches* caches = thread_caches(false);
+  if (caches == nullptr) {
+    PyErr_Clear();
+    return 0;
+  }
+  return caches->decimals.size();
+}
+
+}  // namespace orvane::py

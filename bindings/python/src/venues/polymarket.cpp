@@ -1,0 +1,530 @@
+// polymarket_market: the fast path of the Polymarket market-channel handler. It decodes one frame,
+// applies snapshots and level updates to the caller's books, checks each book against the best
+// prices the venue reports with its updates, and returns the events for the stream layer.
+//
+// Everything that can make the frame not ours (decoding, the reported prices, the shape of the
+// caller's state) is checked before the first change, so None always means "nothing changed".
+#include "venues/polymarket.h"
+
+#include <absl/container/flat_hash_set.h>
+
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "book/local_book.h"
+#include "json/pyjson.h"
+#include "registrations.h"
+#include "runtime/arguments.h"
+#include "runtime/borrow.h"
+#include "runtime/errors.h"
+#include "runtime/objects.h"
+#include "runtime/python.h"
+#include "runtime/ref.h"
+#include "wire/wire.h"
+
+namespace orvane::py {
+
+namespace {
+
+namespace pm = orvane::polymarket;
+
+// A pending check older than this, against a newer update, is compared with the book.
+constexpr int64_t kPendingMs = 500;
+
+Ref text(std::string_view utf8) {
+  return Ref::steal(PyUnicode_FromStringAndSize(utf8.data(), Py_ssize_t(utf8.size())));
+}
+
+Ref integer_or_none(const std::optional<int64_t>& value) {
+  if (!value) return Ref::borrow(Py_None);
+  return Ref::steal(PyLong_FromLongLong(*value));
+}
+
+// Interned names, created once and kept for the life of the process.
+PyObject* constant(PyObject*& slot, const char* value) {
+  if (slot == nullptr) slot = PyUnicode_InternFromString(value);
+  return slot;
+}
+struct Names {
+  PyObject *book = nullptr, *snapshot = nullptr, *delta = nullptr, *resynced = nullptr,
+           *gap = nullptr, *hash = nullptr, *tick_size = nullptr, *last_trade_price = nullptr;
+};
+Names* constants() {
+  static Names n;
+  if (!constant(n.book, "book") || !constant(n.snapshot, "snapshot") ||
+      !constant(n.delta, "delta") || !constant(n.resynced, "resynced") || !constant(n.gap, "gap") ||
+      !constant(n.hash, "hash") || !constant(n.tick_size, "tick_size") ||
+      !constant(n.last_trade_price, "last_trade_price")) {
+    return nullptr;
+  }
+  return &n;
+}
+
+// The text of the exception being raised, which is cleared.
+std::string take_error_text() {
+  PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
+  Ref owned_type = Ref::steal(type), owned_value = Ref::steal(value);
+  Ref owned_traceback = Ref::steal(traceback);
+  std::string out = "error";
+  if (owned_value) {
+    Ref shown = Ref::steal(PyObject_Str(owned_value.get()));
+    Py_ssize_t size = 0;
+    const char* utf8 = shown ? PyUnicode_AsUTF8AndSize(shown.get(), &size) : nullptr;
+    if (utf8 != nullptr) out.assign(utf8, size_t(size));
+  }
+  PyErr_Clear();
+  return out;
+}
+
+// A price the caller's state holds: None and "" give none, a bool is refused, a str is parsed, any
+// other object through its str(). Python errors become failures; none is left set.
+std::expected<std::optional<Decimal>, std::string> venue_object(PyObject* object) {
+  if (object == Py_None) return std::nullopt;
+  if (PyBool_Check(object)) return std::unexpected(std::string("a bool is not a price"));
+  Ref shown;
+  const bool is_text = PyUnicode_Check(object);
+  if (!is_text) {
+    shown = Ref::steal(PyObject_Str(object));
+    if (!shown) return std::unexpected(take_error_text());
+  }
+  Py_ssize_t size = 0;
+  const char* utf8 = PyUnicode_AsUTF8AndSize(is_text ? object : shown.get(), &size);
+  if (utf8 == nullptr) return std::unexpected(take_error_text());
+  if (is_text && size == 0) return std::nullopt;
+  return wire::parse_decimal(std::string_view(utf8, size_t(size)));
+}
+
+// The timestamp of a pending check: 1 with `out` set (nullopt for None), 0 when the item is not
+// None or an int in the signed 64-bit range. Runs no Python code.
+int entry_timestamp(PyObject* item, std::optional<int64_t>& out) {
+  if (item == Py_None) {
+    out.reset();
+    return 1;
+  }
+  if (!PyLong_Check(item)) return 0;
+  int overflow = 0;
+  const long long value = PyLong_AsLongLongAndOverflow(item, &overflow);
+  if (overflow != 0 || (value == -1 && PyErr_Occurred())) {
+    PyErr_Clear();
+    return 0;
+  }
+  out = value;
+  return 1;
+}
+
+// A pending check as this path writes it: (timestamp, bid, ask). Items are borrowed from `entry`.
+struct Pending {
+  std::optional<int64_t> timestamp;
+  PyObject* bid;
+  PyObject* ask;
+};
+std::optional<Pending> read_pending(PyObject* entry) {
+  if (!PyTuple_Check(entry) || PyTuple_Size(entry) != 3) return std::nullopt;
+  Pending out{std::nullopt, PyTuple_GetItem(entry, 1), PyTuple_GetItem(entry, 2)};
+  if (entry_timestamp(PyTuple_GetItem(entry, 0), out.timestamp) == 0) return std::nullopt;
+  return out;
+}
+
+// now - then > 500, without overflow: a difference beyond 64 bits is far above 500 when positive.
+bool older_than(int64_t now, int64_t then) {
+  int64_t age = 0;
+  if (__builtin_sub_overflow(now, then, &age)) return now > then;
+  return age > kPendingMs;
+}
+
+std::optional<ExclusiveGuard> exclusive(LocalBookObject* book) {
+  auto guard = ExclusiveGuard::acquire(book->borrow);
+  if (!guard) raise_invariant_failure(kAlreadyBorrowed);
+  return guard;
+}
+
+std::optional<SharedGuard> shared(LocalBookObject* book) {
+  auto guard = SharedGuard::acquire(book->borrow);
+  if (!guard) raise_invariant_failure(kAlreadyMutablyBorrowed);
+  return guard;
+}
+
+// The best prices of a book, read under a shared access; false with the error set on a conflict.
+bool best_prices(LocalBookObject* book, std::optional<Decimal>& bid, std::optional<Decimal>& ask) {
+  auto guard = shared(book);
+  if (!guard) return false;
+  bid = book->book.best_bid();
+  ask = book->book.best_ask();
+  return true;
+}
+
+// Removes `key` when the dict holds it; -1 with the error set.
+int delete_if_present(PyObject* dict, PyObject* key) {
+  if (PyDict_GetItemWithError(dict, key) == nullptr) return PyErr_Occurred() ? -1 : 0;
+  return PyDict_DelItem(dict, key);
+}
+
+int append(PyObject* list, Ref item) {
+  if (!item) return -1;
+  return PyList_Append(list, item.get());
+}
+
+// One call: the caller's state and the events produced so far.
+struct Run {
+  PyObject* books;
+  PyObject* unverified;
+  PyObject* markets;
+  Names* names;
+  Ref events;
+
+  // books.get(asset): 1 with the LocalBook in `out`, 0 when absent, -1 with the error set (another
+  // object there is the cast error).
+  int book(PyObject* asset, Ref& out) {
+    PyObject* found = PyDict_GetItemWithError(books, asset);
+    if (found == nullptr) return PyErr_Occurred() ? -1 : 0;
+    Ref held = Ref::borrow(found);
+    if (as_local_book(held.get()) == nullptr) {
+      raise_not_instance(held.get(), "LocalBook");
+      return -1;
+    }
+    out = std::move(held);
+    return 1;
+  }
+
+  // Compares the asset's pending check, if any, with its book and drops it: 1 when they disagree
+  // (a gap: the event is appended and the book is no longer ready), 0 otherwise, -1 on error.
+  int verify(PyObject* asset) {
+    PyObject* found = PyDict_GetItemWithError(unverified, asset);
+    if (found == nullptr) return PyErr_Occurred() ? -1 : 0;
+    Ref entry = Ref::borrow(found);
+    if (PyDict_DelItem(unverified, asset) < 0) return -1;
+    Ref held;
+    const int has = book(asset, held);
+    if (has <= 0) return has;
+    LocalBookObject* local = as_local_book(held.get());
+    {
+      auto guard = shared(local);
+      if (!guard) return -1;
+      if (!local->book.ready) return 0;
+    }
+    const auto pending = read_pending(entry.get());
+    Ref venue_bid = Ref::borrow(pending ? pending->bid : Py_None);
+    Ref venue_ask = Ref::borrow(pending ? pending->ask : Py_None);
+    const auto bid = venue_object(venue_bid.get());
+    const auto ask = venue_object(venue_ask.get());
+    std::optional<Decimal> local_bid, local_ask;
+    if (!best_prices(local, local_bid, local_ask)) return -1;
+    if (pm::agrees(local_bid, bid ? *bid : std::nullopt) &&
+        pm::agrees(local_ask, ask ? *ask : std::nullopt)) {
+      return 0;
+    }
+    Ref best_bid = optional_decimal(local_bid);
+    if (!best_bid) return -1;
+    Ref best_ask = optional_decimal(local_ask);
+    if (!best_ask) return -1;
+    if (append(events.get(),
+               Ref::steal(PyTuple_Pack(6, names->gap, asset, best_bid.get(), best_ask.get(),
+                                       venue_bid.get(), venue_ask.get()))) < 0) {
+      return -1;
+    }
+    auto guard = exclusive(local);
+    if (!guard) return -1;
+    local->book.ready = false;
+    return 1;
+  }
+
+  bool snapshot(const pm::BookMessage& m, PyObject* asset);
+  bool price_change(const pm::PriceChange& m, const Ref* assets);
+};
+
+bool Run::snapshot(const pm::BookMessage& m, PyObject* asset) {
+  Ref market = text(m.market);
+  if (!market || PyDict_SetItem(markets, asset, market.get()) < 0) return false;
+  Ref held;
+  const int has = book(asset, held);
+  if (has < 0) return false;
+  if (has == 0) {
+    held = new_local_book();
+    if (!held || PyDict_SetItem(books, asset, held.get()) < 0) return false;
+  }
+  LocalBookObject* local = as_local_book(held.get());
+  Ref timestamp = integer_or_none(m.timestamp);
+  if (!timestamp) return false;
+  bool resynced = false;
+  Book::Levels levels;
+  std::optional<Decimal> best_bid, best_ask;
+  Ref previous;
+  {
+    auto guard = exclusive(local);
+    if (!guard) return false;
+    resynced = !local->book.ready && local->timestamp != nullptr;
+    local->book.replace(m.bids, m.asks);
+    previous = replace_field(local->timestamp, timestamp.get());
+    levels = local->book.levels();
+    best_bid = local->book.best_bid();
+    best_ask = local->book.best_ask();
+  }
+  previous.reset();  // its finaliser may run code: only once the book is released
+  Ref bids = level_tuple(levels.bids);
+  if (!bids) return false;
+  Ref asks = level_tuple(levels.asks);
+  if (!asks) return false;
+  Ref bid = optional_decimal(best_bid);
+  if (!bid) return false;
+  Ref ask = optional_decimal(best_ask);
+  if (!ask) return false;
+  if (delete_if_present(unverified, asset) < 0) return false;
+  if (resynced && append(events.get(), Ref::steal(PyTuple_Pack(2, names->resynced, asset))) < 0) {
+    return false;
+  }
+  Ref extra = Ref::steal(PyDict_New());
+  if (!extra) return false;
+  const std::pair<PyObject*, const JsonValue*> members[] = {
+      {names->hash, &m.hash},
+      {names->tick_size, &m.tick_size},
+      {names->last_trade_price, &m.last_trade_price}};
+  for (const auto& [name, value] : members) {
+    Ref converted = to_py(*value);
+    if (!converted || PyDict_SetItem(extra.get(), name, converted.get()) < 0) return false;
+  }
+  return append(events.get(),
+                Ref::steal(PyTuple_Pack(10, names->book, asset, market.get(), names->snapshot,
+                                        bids.get(), asks.get(), bid.get(), ask.get(),
+                                        timestamp.get(), extra.get()))) >= 0;
+}
+
+// The levels one price-change message changed for one asset, in the order applied.
+struct Applied {
+  std::string_view asset_id;
+  PyObject* asset;  // borrowed from the caller's names
+  LevelList bids;
+  LevelList asks;
+};
+
+bool Run::price_change(const pm::PriceChange& m, const Ref* assets) {
+  Ref timestamp = integer_or_none(m.timestamp);
+  if (!timestamp) return false;
+  if (m.timestamp) {
+    // Checks more than 500 ms older than this message are compared now, in the dict's order.
+    std::vector<Ref> due;
+    PyObject *key = nullptr, *value = nullptr;
+    Py_ssize_t position = 0;
+    while (PyDict_Next(unverified, &position, &key, &value)) {
+      const auto pending = read_pending(value);
+      if (pending && pending->timestamp && older_than(*m.timestamp, *pending->timestamp)) {
+        due.push_back(Ref::borrow(key));
+      }
+    }
+    for (const Ref& asset : due) {
+      if (verify(asset.get()) < 0) return false;
+    }
+  }
+  std::vector<Applied> applied;
+  for (size_t i = 0; i < m.changes.size(); ++i) {
+    const pm::Change& change = m.changes[i];
+    PyObject* asset = assets[i].get();
+    Ref held;
+    const int has = book(asset, held);
+    if (has < 0) return false;
+    if (has == 0) continue;
+    LocalBookObject* local = as_local_book(held.get());
+    {
+      auto guard = shared(local);
+      if (!guard) return false;
+      if (!local->book.ready) continue;
+    }
+    PyObject* found = PyDict_GetItemWithError(unverified, asset);
+    if (found == nullptr && PyErr_Occurred()) return false;
+    if (found != nullptr) {
+      Ref entry = Ref::borrow(found);
+      const auto pending = read_pending(entry.get());
+      if (!pending || pending->timestamp != m.timestamp) {
+        const int gap = verify(asset);
+        if (gap < 0) return false;
+        if (gap > 0) continue;
+      }
+    }
+    Decimal now;
+    Ref previous;
+    {
+      auto guard = exclusive(local);
+      if (!guard) return false;
+      now = local->book.set(change.side, change.price, change.size);
+      previous = replace_field(local->timestamp, timestamp.get());
+    }
+    previous.reset();
+    Applied* slot = nullptr;
+    for (Applied& a : applied) {
+      if (a.asset_id == change.asset_id) slot = &a;
+    }
+    if (slot == nullptr) slot = &applied.emplace_back(Applied{change.asset_id, asset, {}, {}});
+    (change.side == Side::Bid ? slot->bids : slot->asks).emplace_back(change.price, now);
+    Ref bid = to_py(change.best_bid);
+    if (!bid) return false;
+    Ref ask = to_py(change.best_ask);
+    if (!ask) return false;
+    Ref entry = Ref::steal(PyTuple_Pack(3, timestamp.get(), bid.get(), ask.get()));
+    if (!entry || PyDict_SetItem(unverified, asset, entry.get()) < 0) return false;
+  }
+  if (applied.empty()) return true;
+  Ref market = text(m.market);
+  if (!market) return false;
+  for (const Applied& a : applied) {
+    Ref held;
+    const int has = book(a.asset, held);
+    if (has < 0) return false;
+    std::optional<Decimal> best_bid, best_ask;
+    if (has > 0 && !best_prices(as_local_book(held.get()), best_bid, best_ask)) return false;
+    Ref bids = level_tuple(a.bids);
+    if (!bids) return false;
+    Ref asks = level_tuple(a.asks);
+    if (!asks) return false;
+    Ref bid = optional_decimal(best_bid);
+    if (!bid) return false;
+    Ref ask = optional_decimal(best_ask);
+    if (!ask) return false;
+    if (append(events.get(),
+               Ref::steal(PyTuple_Pack(10, names->book, a.asset, market.get(), names->delta,
+                                       bids.get(), asks.get(), bid.get(), ask.get(),
+                                       timestamp.get(), Py_None))) < 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The asset id of each book message and of each change, in frame order, as str (equal ids share
+// one object, and so its hash): 1, or 0 when a change's reported best price is not a price, or -1
+// with an error set.
+int frame_assets(const std::vector<pm::Message>& messages, std::vector<Ref>& out) {
+  // A frame touches a handful of assets; the search is bounded for frames that touch many.
+  constexpr size_t kShared = 16;
+  std::vector<std::pair<std::string_view, PyObject*>> distinct;
+  const auto add = [&](std::string_view id) {
+    for (const auto& [seen, object] : distinct) {
+      if (seen == id) {
+        out.push_back(Ref::borrow(object));
+        return true;
+      }
+    }
+    out.push_back(text(id));
+    if (out.back() && distinct.size() < kShared) distinct.emplace_back(id, out.back().get());
+    return static_cast<bool>(out.back());
+  };
+  for (const pm::Message& message : messages) {
+    if (const auto* book = std::get_if<pm::BookMessage>(&message)) {
+      if (!add(book->asset_id)) return -1;
+      continue;
+    }
+    for (const pm::Change& change : std::get<pm::PriceChange>(message).changes) {
+      if (!pm::venue_value(change.best_bid) || !pm::venue_value(change.best_ask)) return 0;
+      if (!add(change.asset_id)) return -1;
+    }
+  }
+  return 1;
+}
+
+// Whether this path can handle the caller's state for this frame, before anything changes: 1 yes,
+// 0 no, -1 with an error set. `names` receives the keys of the pending checks this frame will
+// compare.
+int state_is_ours(const std::vector<pm::Message>& messages, PyObject* books, PyObject* unverified,
+                  std::vector<Ref>& names) {
+  std::optional<int64_t> newest;
+  absl::flat_hash_set<std::string_view> batch;
+  for (const pm::Message& message : messages) {
+    const auto* change = std::get_if<pm::PriceChange>(&message);
+    if (change == nullptr) continue;
+    if (change->timestamp && (!newest || *change->timestamp > *newest)) newest = change->timestamp;
+    for (const pm::Change& c : change->changes) batch.insert(c.asset_id);
+  }
+  // Shapes first, holding what will be compared: reading the prices below may run Python code.
+  std::vector<std::pair<Ref, Ref>> compared;
+  PyObject *key = nullptr, *value = nullptr;
+  Py_ssize_t position = 0;
+  while (PyDict_Next(unverified, &position, &key, &value)) {
+    const auto pending = read_pending(value);
+    if (!pending || !PyUnicode_Check(key)) return 0;
+    bool wanted = newest && pending->timestamp && older_than(*newest, *pending->timestamp);
+    if (!wanted && !batch.empty()) {
+      Py_ssize_t size = 0;
+      const char* utf8 = PyUnicode_AsUTF8AndSize(key, &size);
+      if (utf8 == nullptr) {
+        PyErr_Clear();  // a lone surrogate: no asset id of a frame
+      } else {
+        wanted = batch.contains(std::string_view(utf8, size_t(size)));
+      }
+    }
+    if (wanted) compared.emplace_back(Ref::borrow(key), Ref::borrow(value));
+  }
+  for (auto& [asset, entry] : compared) {
+    const auto pending = read_pending(entry.get());
+    if (!venue_object(pending->bid) || !venue_object(pending->ask)) return 0;
+    names.push_back(std::move(asset));
+  }
+  for (const Ref& name : names) {
+    PyObject* found = PyDict_GetItemWithError(books, name.get());
+    if (found == nullptr) {
+      if (PyErr_Occurred()) return -1;
+      continue;
+    }
+    if (as_local_book(found) == nullptr) return 0;
+  }
+  return 1;
+}
+
+const Parameters<4> kParameters{
+    "polymarket_market()", {"raw", "books", "unverified", "markets"}, 4};
+
+PyObject* polymarket_market(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  Arguments<4> a;
+  if (!a.bind(kParameters, args, nargs, kwnames)) return nullptr;
+  if (!check_argument(a[0], PyUnicode_Check(a[0]), "str", "raw") ||
+      !check_argument(a[1], PyDict_Check(a[1]), "dict", "books") ||
+      !check_argument(a[2], PyDict_Check(a[2]), "dict", "unverified") ||
+      !check_argument(a[3], PyDict_Check(a[3]), "dict", "markets")) {
+    return nullptr;
+  }
+  Py_ssize_t size = 0;
+  const char* utf8 = PyUnicode_AsUTF8AndSize(a[0], &size);
+  if (utf8 == nullptr) {
+    PyErr_Clear();  // lone surrogates: no venue sends them, the Python handler decides
+    Py_RETURN_NONE;
+  }
+  auto decoded = pm::decode(std::string_view(utf8, size_t(size)));
+  if (!decoded || !std::holds_alternative<std::vector<pm::Message>>(*decoded)) Py_RETURN_NONE;
+  const auto& messages = std::get<std::vector<pm::Message>>(*decoded);
+
+  std::vector<Ref> assets;
+  const int named = frame_assets(messages, assets);
+  if (named <= 0) return named < 0 ? nullptr : Py_NewRef(Py_None);
+  std::vector<Ref> names;
+  names.reserve(assets.size());
+  for (const Ref& asset : assets) names.push_back(Ref::borrow(asset.get()));
+  const int ours = state_is_ours(messages, a[1], a[2], names);
+  if (ours < 0) return nullptr;
+  if (ours == 0) Py_RETURN_NONE;
+
+  Names* names_of_events = constants();
+  if (names_of_events == nullptr) return nullptr;
+  Run run{a[1], a[2], a[3], names_of_events, Ref::steal(PyList_New(0))};
+  if (!run.events) return nullptr;
+  const Ref* next = assets.data();
+  for (const pm::Message& message : messages) {
+    if (const auto* book = std::get_if<pm::BookMessage>(&message)) {
+      if (!run.snapshot(*book, next->get())) return nullptr;
+      ++next;
+    } else {
+      const auto& change = std::get<pm::PriceChange>(message);
+      if (!run.price_change(change, next)) return nullptr;
+      next += change.changes.size();
+    }
+  }
+  return run.events.release();
+}
+
+}  // namespace
+
+PyMethodDef polymarket_market_function = {
+    "polymarket_market", fastcall(polymarket_market), kMethodFlags,
+    "polymarket_market(raw, books, unverified, markets)\n--\n\n"};
+
+}  // namespace orvane::py

@@ -1,0 +1,168 @@
+// PlainJsonReader: a one-pass reader for the common shape of venue frames, JSON text that is plain
+// ASCII with no escapes in its strings.
+//
+// It validates everything it passes over (grammar, string bytes, number syntax, nesting) and gives
+// views into the text, so a frame can be read without building values or copying strings. It does
+// not report errors: at anything outside its shape, valid or not (an escape, a non-ASCII byte, an
+// exponent, deep nesting, a syntax error), it stops and `ok()` turns false, and the caller reads
+// the text again with the general JSON reader (json/parse.h), which decides and words the outcome.
+// Whatever this reader accepts, the general reader accepts too and reads the same way.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+namespace orvane {
+
+class PlainJsonReader {
+ public:
+  explicit PlainJsonReader(std::string_view text) : text_(text) {}
+
+  // False once the reader stopped; every later read then fails too.
+  bool ok() const { return ok_; }
+
+  // The first character of the next value after white space; 0 at the end or once stopped.
+  char peek() {
+    space();
+    return ok_ && pos_ < text_.size() ? text_[pos_] : '\0';
+  }
+
+  // Reads the next value of any kind; its text, without surrounding white space.
+  std::optional<std::string_view> value();
+
+  // Reads the next value, which must be a string: its content (there are no escapes).
+  std::optional<std::string_view> string();
+
+  // Reads the next value as an object: `member(name)` runs for each member in text order and must
+  // read that member's value; it returns false to stop. False when stopped.
+  template <typename Member>
+  bool object(Member&& member) {
+    if (!open('{')) return false;
+    if (close('}')) return true;
+    for (;;) {
+      const auto name = string();
+      if (!name || !expect(':') || !member(*name) || !ok_) return fail();
+      if (expect_one_of(',', '}') == '}') return true;
+      if (!ok_) return false;
+    }
+  }
+
+  // Reads the next value as an array: `element()` runs for each element and must read it.
+  template <typename Element>
+  bool array(Element&& element) {
+    if (!open('[')) return false;
+    if (close(']')) return true;
+    for (;;) {
+      if (!element() || !ok_) return fail();
+      if (expect_one_of(',', ']') == ']') return true;
+      if (!ok_) return false;
+    }
+  }
+
+  // True when only JSON white space remains and nothing stopped the reader.
+  bool at_end() {
+    space();
+    return ok_ && pos_ == text_.size();
+  }
+
+ private:
+  // Nesting beyond this is left to the general reader, whose limit is higher.
+  static constexpr int kMaxDepth = 64;
+
+  bool fail() {
+    ok_ = false;
+    return false;
+  }
+  void space() {
+    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\n' ||
+                                   text_[pos_] == '\r' || text_[pos_] == '\t')) {
+      ++pos_;
+    }
+  }
+  bool expect(char c) {
+    if (peek() != c) return fail();
+    ++pos_;
+    return true;
+  }
+  // The delimiter found, consumed; 0 (and stopped) for anything else. Leaving a container closes
+  // one level of nesting.
+  char expect_one_of(char next, char end) {
+    const char c = peek();
+    if (c == next || c == end) {
+      ++pos_;
+      if (c == end) --depth_;
+      return c;
+    }
+    fail();
+    return '\0';
+  }
+  bool open(char c) {
+    if (peek() != c || ++depth_ > kMaxDepth) return fail();
+    ++pos_;
+    return true;
+  }
+  // An empty container: consumes its end.
+  bool close(char c) {
+    if (peek() != c) return false;
+    ++pos_;
+    --depth_;
+    return true;
+  }
+  bool literal(std::string_view word);
+  bool number();
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  int depth_ = 0;
+  bool ok_ = true;
+};
+
+// Where the content of a plain string ends: the first byte that is a quote, a backslash, a control
+// character or not ASCII, from `from` on; `text.size()` when there is none.
+inline std::size_t plain_content_end(std::string_view text, std::size_t from) {
+  if constexpr (std::endian::native == std::endian::little) {
+    // Eight bytes at a time: a flag in the high bit of each special byte. Borrows can only set
+    // flags above the first special byte, so the lowest flag is exact.
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kHigh = 0x8080808080808080u;
+    const auto zero_bytes = [](uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+    for (; from + 8 <= text.size(); from += 8) {
+      uint64_t w;
+      std::memcpy(&w, text.data() + from, 8);
+      const uint64_t special = zero_bytes(w ^ (kOnes * '"')) | zero_bytes(w ^ (kOnes * '\\')) |
+                               ((w - kOnes * 0x20) & ~w & kHigh) | (w & kHigh);
+      if (special != 0) return from + static_cast<std::size_t>(std::countr_zero(special)) / 8;
+    }
+  }
+  for (; from < text.size(); ++from) {
+    const auto c = static_cast<unsigned char>(text[from]);
+    if (c == '"' || c == '\\' || c < 0x20 || c >= 0x80) return from;
+  }
+  return from;
+}
+
+inline std::optional<std::string_view> PlainJsonReader::string() {
+  if (peek() != '"') {
+    fail();
+    return std::nullopt;
+  }
+  const std::size_t start = ++pos_;
+  pos_ = plain_content_end(text_, start);
+  // Escapes, control characters and non-ASCII bytes are the general reader's to check.
+  if (pos_ == text_.size() || text_[pos_] != '"') {
+    fail();
+    return std::nullopt;
+  }
+  return text_.substr(start, pos_++ - start);
+}
+
+// The content of `raw`, the text of a JSON string literal, when it holds no escape: the bytes
+// between the quotes. Nothing for any other text. `raw` must be valid JSON (as the readers give
+// it).
+std::optional<std::string_view> plain_string_content(std::string_view raw);
+
+}  // namespace orvane

@@ -1,0 +1,121 @@
+#include "signing/polymarket_order.h"
+
+#include <algorithm>
+
+namespace orvane::signing::polymarket {
+
+namespace {
+
+constexpr std::string_view kExchange = "0xE111180000d2663C0091e4f400237545B87B996B";
+constexpr std::string_view kNegRiskExchange = "0xe2222d279d744050d28e00520010520000310F59";
+
+constexpr std::string_view kWrapperType =
+    "TypedDataSign(Order contents,string name,string version,uint256 chainId,"
+    "address verifyingContract,bytes32 salt)";
+
+static_assert(kOrderType.size() == 186);
+static_assert(kWrapperType.size() == 111);
+
+// The order's text fields in reading order, with the reader and the slot of each.
+struct TextField {
+  std::string_view name;
+  Reader read;
+  std::string_view OrderText::*text;
+  Word Order::*word;
+};
+
+constexpr std::array<TextField, 9> kTextFields = {{
+    {"salt", &uint, &OrderText::salt, &Order::salt},
+    {"maker", &address, &OrderText::maker, &Order::maker},
+    {"signer", &address, &OrderText::signer, &Order::signer},
+    {"token_id", &uint, &OrderText::token_id, &Order::token_id},
+    {"maker_amount", &uint, &OrderText::maker_amount, &Order::maker_amount},
+    {"taker_amount", &uint, &OrderText::taker_amount, &Order::taker_amount},
+    {"timestamp", &uint, &OrderText::timestamp, &Order::timestamp},
+    {"metadata", &bytes32, &OrderText::metadata, &Order::metadata},
+    {"builder", &bytes32, &OrderText::builder, &Order::builder},
+}};
+
+}  // namespace
+
+std::expected<Order, FieldError> read_order(const OrderText& text) {
+  Order order;
+  for (const TextField& field : kTextFields) {
+    auto word = field.read(text.*field.text);
+    if (!word) return std::unexpected(FieldError{field.name, std::move(word.error())});
+    order.*field.word = *word;
+  }
+  order.side = text.side;
+  order.signature_type = text.signature_type;
+  return order;
+}
+
+Word struct_hash(const Order& order) {
+  const std::array<Word, 11> fields = {order.salt,
+                                       order.maker,
+                                       order.signer,
+                                       order.token_id,
+                                       order.maker_amount,
+                                       order.taker_amount,
+                                       uint8_word(order.side),
+                                       uint8_word(order.signature_type),
+                                       order.timestamp,
+                                       order.metadata,
+                                       order.builder};
+  return signing::struct_hash(kOrderType, fields);
+}
+
+Word exchange_domain(bool neg_risk) {
+  // Both built-in addresses are valid EIP-55 text, so reading them cannot fail.
+  const Word contract = *address(neg_risk ? kNegRiskExchange : kExchange);
+  return domain_separator("Polymarket CTF Exchange", "2", 137, contract);
+}
+
+Word order_hash(const Order& order, bool neg_risk) {
+  return typed_digest(exchange_domain(neg_risk), struct_hash(order));
+}
+
+namespace {
+
+// The wrapper is hashed under the exchange domain; the wallet's own domain ("DepositWallet", "1",
+// chain 137, the wallet, zero salt) travels inside the wrapper struct.
+Word wrapper_digest(const Word& app_domain, const Word& contents, const Order& order) {
+  std::array<char, kWrapperType.size() + kOrderType.size()> type;
+  std::ranges::copy(kWrapperType, type.begin());
+  std::ranges::copy(kOrderType, type.begin() + kWrapperType.size());
+  const std::array<Word, 6> fields = {
+      contents, keccak256("DepositWallet"), keccak256("1"), uint_word(137), order.signer, Word{}};
+  const Word wrapper = signing::struct_hash(std::string_view(type.data(), type.size()), fields);
+  return typed_digest(app_domain, wrapper);
+}
+
+}  // namespace
+
+Word deposit_wallet_digest(const Order& order, bool neg_risk) {
+  return wrapper_digest(exchange_domain(neg_risk), struct_hash(order), order);
+}
+
+std::expected<OrderSignature, std::string> sign(const Signer& signer, const Order& order,
+                                                bool neg_risk) {
+  const Word app_domain = exchange_domain(neg_risk);
+  const Word contents = struct_hash(order);
+  const bool wallet = order.signature_type == kDepositWallet;
+  const Word digest =
+      wallet ? wrapper_digest(app_domain, contents, order) : typed_digest(app_domain, contents);
+  auto signature = signer.sign_digest(digest);
+  if (!signature) return std::unexpected(std::move(signature.error()));
+
+  OrderSignature out;
+  auto at = std::ranges::copy(*signature, out.bytes.begin()).out;
+  if (wallet) {
+    at = std::ranges::copy(app_domain, at).out;
+    at = std::ranges::copy(contents, at).out;
+    at = std::ranges::copy(kOrderType, at).out;
+    *at++ = static_cast<std::uint8_t>(kOrderType.size() >> 8);
+    *at++ = static_cast<std::uint8_t>(kOrderType.size() & 0xff);
+  }
+  out.size = static_cast<std::size_t>(at - out.bytes.begin());
+  return out;
+}
+
+}  // namespace orvane::signing::polymarket

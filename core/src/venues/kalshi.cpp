@@ -1,0 +1,363 @@
+#include "venues/kalshi.h"
+
+#include <limits>
+#include <utility>
+
+#include "json/json.h"
+#include "json/plain.h"
+#include "json/plain_scalar.h"
+#include "text/concat.h"
+#include "text/quoted.h"
+#include "wire/wire.h"
+
+namespace orvane::kalshi {
+
+namespace {
+
+constexpr Decimal kOne = Decimal::from_integer(1);
+
+// 1 - p at p's scale. A result that had to drop digits to fit is not exact: refused, like any
+// arithmetic the stream's own decimal handling would do differently.
+std::expected<Decimal, std::string> complement(const Decimal& price) {
+  auto result = sub(kOne, price);
+  if (result && result->scale() != price.scale()) {
+    return std::unexpected(concat("1 - ", to_text(price), " is not exact"));
+  }
+  return result;
+}
+
+bool empty_text(const JsonValue& v) {
+  return v.kind() == JsonKind::String && v.as_string().empty();
+}
+
+std::expected<std::optional<int64_t>, std::string> read_seq(const JsonValue* seq) {
+  if (seq == nullptr || seq->is_null()) return std::nullopt;
+  switch (seq->kind()) {
+    case JsonKind::Unsigned:
+      if (seq->as_unsigned() <= uint64_t(std::numeric_limits<int64_t>::max())) {
+        return int64_t(seq->as_unsigned());
+      }
+      break;
+    case JsonKind::Negative:
+      return seq->as_negative();
+    case JsonKind::String:
+      return wire::parse_int(seq->as_string());
+    default:
+      break;
+  }
+  return std::unexpected(concat("seq is not an integer: ", compact_text(*seq)));
+}
+
+std::string not_a_pair(std::string_view key, const JsonValue& level) {
+  return concat(quoted_form(key), " holds a level that is not a pair: ", compact_text(level));
+}
+
+std::expected<Level, std::string> level_of(std::expected<Decimal, std::string> price,
+                                           std::expected<Decimal, std::string> size,
+                                           bool complement_price) {
+  if (!price) return std::unexpected(std::move(price.error()));
+  if (complement_price) {
+    price = complement(*price);
+    if (!price) return std::unexpected(std::move(price.error()));
+  }
+  if (!size) return std::unexpected(std::move(size.error()));
+  return Level{*price, *size};
+}
+
+std::expected<LevelList, std::string> read_pairs(const JsonValue* list, std::string_view key,
+                                                 bool complement_prices) {
+  if (list == nullptr || list->is_null() || empty_text(*list)) return LevelList{};
+  if (list->kind() != JsonKind::Array) {
+    return std::unexpected(concat(quoted_form(key), " is not a list: ", compact_text(*list)));
+  }
+  LevelList out;
+  out.reserve(list->as_array().size());
+  for (const JsonValue& level : list->as_array()) {
+    if (level.kind() != JsonKind::Array || level.as_array().size() != 2) {
+      return std::unexpected(not_a_pair(key, level));
+    }
+    auto pair = level_of(wire::decimal(level.as_array()[0]), wire::decimal(level.as_array()[1]),
+                         complement_prices);
+    if (!pair) return std::unexpected(std::move(pair.error()));
+    out.push_back(*pair);
+  }
+  return out;
+}
+
+// One item of a level on the fast path: a string, the usual shape, stays a view into the frame's
+// text; another scalar is built.
+struct Item {
+  std::optional<std::string_view> text;
+  JsonValue built;
+
+  std::expected<Decimal, std::string> decimal() const {
+    return text ? wire::parse_decimal(*text) : wire::decimal(built);
+  }
+};
+
+// A body that is absent, or one of the falsy values a Python handler's `msg or {}` replaces, is an
+// empty object; so is a member that is absent from it.
+std::expected<void, std::string> check_body(const JsonValue& msg) {
+  switch (msg.kind()) {
+    case JsonKind::Null:
+      return {};
+    case JsonKind::Bool:
+      if (!msg.as_bool()) return {};
+      break;
+    case JsonKind::String:
+      if (msg.as_string().empty()) return {};
+      break;
+    case JsonKind::Array:
+      if (msg.as_array().empty()) return {};
+      break;
+    default:
+      break;
+  }
+  return std::unexpected(concat("msg is not an object: ", compact_text(msg)));
+}
+
+// The members a book message needs, read straight off the text: only they are built as values,
+// never the whole frame. A repeated name keeps its last value, as a parsed object would, and a
+// repeated "msg" replaces the whole body.
+struct Frame {
+  enum Top { kType, kSeq, kSid, kTopCount };
+  enum Body { kTicker, kMarketId, kPrice, kDelta, kSide, kTs, kClientOrderId, kCount };
+  static constexpr std::string_view kTopNames[] = {"type", "seq", "sid"};
+  static constexpr std::string_view kBodyNames[] = {"market_ticker",  "market_id", "price_dollars",
+                                                    "delta_fp",       "side",      "ts_ms",
+                                                    "client_order_id"};
+
+  // The YES and NO lists; absent ones are empty.
+  std::expected<LevelList, std::string> yes, no;
+
+  const JsonValue* top(Top field) const { return top_[field] ? &*top_[field] : nullptr; }
+  const JsonValue* body(Body field) const { return body_[field] ? &*body_[field] : nullptr; }
+
+  JsonStatus read(JsonCursor& root) {
+    auto kind = root.type();
+    if (!kind) return std::unexpected(std::move(kind.error()));
+    if (*kind != JsonType::Object) return {};
+    object_ = true;
+    return root.members([&](std::string_view name, JsonCursor& member) -> JsonStatus {
+      if (name == "msg") return read_body(member);
+      return take(member, name, kTopNames, top_);
+    });
+  }
+
+  // The fast path, for frames of the usual shape: plain ASCII without escapes or exponents, a body
+  // given once, levels that are pairs of scalars. False for any other frame, which `read` (on a
+  // fresh Frame) then decides.
+  bool read_plain(std::string_view raw) {
+    PlainJsonReader r(raw);
+    if (r.peek() != '{') return false;
+    object_ = true;
+    bool body_read = false;
+    const bool read = r.object([&](std::string_view name) {
+      if (name != "msg") return take_plain(r, name, kTopNames, top_);
+      if (body_read || r.peek() != '{') return false;
+      body_read = true;
+      return r.object([&](std::string_view member) {
+        if (member == "yes_dollars_fp") return plain_levels(r, false, yes);
+        if (member == "no_dollars_fp") return plain_levels(r, true, no);
+        return take_plain(r, member, kBodyNames, body_);
+      });
+    });
+    return read && r.at_end();
+  }
+
+  bool object() const { return object_; }
+  const std::optional<std::string>& body_error() const { return body_error_; }
+
+ private:
+  JsonStatus read_body(JsonCursor& msg) {
+    for (auto& field : body_) field.reset();
+    body_error_.reset();
+    yes = no = LevelList{};
+    auto kind = msg.type();
+    if (!kind) return std::unexpected(std::move(kind.error()));
+    if (*kind == JsonType::Object) {
+      return msg.members([&](std::string_view name, JsonCursor& member) -> JsonStatus {
+        if (name == "yes_dollars_fp" || name == "no_dollars_fp") {
+          auto list = member.value();
+          if (!list) return std::unexpected(std::move(list.error()));
+          const bool complement_prices = name == "no_dollars_fp";
+          (complement_prices ? no : yes) = read_pairs(&*list, name, complement_prices);
+          return {};
+        }
+        return take(member, name, kBodyNames, body_);
+      });
+    }
+    auto value = msg.value();
+    if (!value) return std::unexpected(std::move(value.error()));
+    if (auto checked = check_body(*value); !checked) body_error_ = std::move(checked.error());
+    return {};
+  }
+
+  template <size_t N>
+  static JsonStatus take(JsonCursor& member, std::string_view name,
+                         const std::string_view (&names)[N], std::optional<JsonValue> (&slots)[N]) {
+    for (size_t i = 0; i < N; ++i) {
+      if (name != names[i]) continue;
+      auto value = member.value();
+      if (!value) return std::unexpected(std::move(value.error()));
+      slots[i] = std::move(*value);
+      return {};
+    }
+    return {};
+  }
+
+  template <size_t N>
+  static bool take_plain(PlainJsonReader& r, std::string_view name,
+                         const std::string_view (&names)[N], std::optional<JsonValue> (&slots)[N]) {
+    const auto token = r.value();
+    if (!token) return false;
+    for (size_t i = 0; i < N; ++i) {
+      if (name != names[i]) continue;
+      slots[i] = plain_scalar(*token);
+      return slots[i].has_value();
+    }
+    return true;
+  }
+
+  static bool plain_item(PlainJsonReader& r, Item& item) {
+    if (r.peek() == '"') {
+      item.text = r.string();
+      return item.text.has_value();
+    }
+    const auto token = r.value();
+    if (!token) return false;
+    auto value = plain_scalar(*token);
+    if (!value) return false;
+    item.built = std::move(*value);
+    return true;
+  }
+
+  static bool plain_levels(PlainJsonReader& r, bool complement_prices,
+                           std::expected<LevelList, std::string>& out) {
+    out = LevelList{};
+    if (r.peek() == 'n') return r.value().has_value();
+    if (r.peek() != '[') return false;
+    return r.array([&] {
+      Item items[2];
+      size_t count = 0;
+      if (r.peek() != '[' || !r.array([&] { return count < 2 && plain_item(r, items[count++]); }) ||
+          count != 2) {
+        return false;
+      }
+      if (!out) return true;  // an earlier level failed; the rest is only validated
+      auto pair = level_of(items[0].decimal(), items[1].decimal(), complement_prices);
+      if (pair) {
+        out->push_back(*pair);
+      } else {
+        out = std::unexpected(std::move(pair.error()));
+      }
+      return true;
+    });
+  }
+
+  std::optional<JsonValue> top_[kTopCount];
+  std::optional<JsonValue> body_[kCount];
+  std::optional<std::string> body_error_;
+  bool object_ = false;
+};
+
+JsonValue or_null(const JsonValue* value) { return value == nullptr ? JsonValue() : *value; }
+
+std::expected<Book, std::string> read_snapshot(Frame& frame, std::string ticker) {
+  if (!frame.yes) return std::unexpected(std::move(frame.yes.error()));
+  if (!frame.no) return std::unexpected(std::move(frame.no.error()));
+  return Snapshot{std::move(ticker), std::move(*frame.yes), std::move(*frame.no),
+                  or_null(frame.body(Frame::kMarketId))};
+}
+
+std::expected<Decimal, std::string> decimal_member(const JsonValue* value, std::string_view name) {
+  if (value == nullptr) return std::unexpected(concat("missing ", quoted_form(name)));
+  return wire::decimal(*value);
+}
+
+std::expected<Book, std::string> read_delta(const Frame& frame, std::string ticker) {
+  auto price = decimal_member(frame.body(Frame::kPrice), "price_dollars");
+  if (!price) return std::unexpected(std::move(price.error()));
+  auto delta = decimal_member(frame.body(Frame::kDelta), "delta_fp");
+  if (!delta) return std::unexpected(std::move(delta.error()));
+  const JsonValue* side = frame.body(Frame::kSide);
+  const bool yes =
+      side != nullptr && side->kind() == JsonKind::String && side->as_string() == "yes";
+  if (!yes) {
+    price = complement(*price);
+    if (!price) return std::unexpected(std::move(price.error()));
+  }
+  return Delta{std::move(ticker),
+               or_null(frame.body(Frame::kTs)),
+               or_null(frame.body(Frame::kClientOrderId)),
+               *price,
+               *delta,
+               uint8_t(yes ? 0 : 1)};
+}
+
+}  // namespace
+
+std::expected<Message, std::string> decode(std::string_view raw) {
+  Frame frame;
+  if (!frame.read_plain(raw)) {
+    frame = Frame();
+    const JsonStatus read = read_json(raw, [&](JsonCursor& root) { return frame.read(root); });
+    if (!read) return std::unexpected(concat("not JSON: ", read.error()));
+  }
+  const JsonValue* type = frame.top(Frame::kType);
+  if (!frame.object() || type == nullptr || type->kind() != JsonKind::String ||
+      (type->as_string() != kSnapshot && type->as_string() != kDelta)) {
+    return std::unexpected(std::string("not a book message"));
+  }
+  const std::string_view kind = type->as_string() == kSnapshot ? kSnapshot : kDelta;
+  const JsonValue* seq = frame.top(Frame::kSeq);
+  auto seq_number = read_seq(seq);
+  if (!seq_number) return std::unexpected(std::move(seq_number.error()));
+  if (frame.body_error()) return std::unexpected(*frame.body_error());
+  auto ticker = wire::text_or_empty(frame.body(Frame::kTicker));
+  if (!ticker) return std::unexpected(std::move(ticker.error()));
+  auto book = kind == kSnapshot ? read_snapshot(frame, std::move(*ticker))
+                                : read_delta(frame, std::move(*ticker));
+  if (!book) return std::unexpected(std::move(book.error()));
+  return Message{*seq_number, std::move(*book), or_null(frame.top(Frame::kSid)), or_null(seq),
+                 kind};
+}
+
+std::expected<LevelList, std::string> pairs(const JsonValue& msg, std::string_view key,
+                                            bool complement_prices) {
+  return read_pairs(msg.find(key), key, complement_prices);
+}
+
+bool truthy(const JsonValue& value) {
+  switch (value.kind()) {
+    case JsonKind::Null:
+      return false;
+    case JsonKind::Bool:
+      return value.as_bool();
+    case JsonKind::Unsigned:
+      return value.as_unsigned() != 0;
+    case JsonKind::Negative:
+      return true;
+    case JsonKind::Float:
+      return value.as_float() != 0.0;  // NaN is true, as in Python
+    case JsonKind::String:
+      return !value.as_string().empty();
+    case JsonKind::Array:
+      return !value.as_array().empty();
+    case JsonKind::Object:
+      return !value.as_object().empty();
+  }
+  return false;
+}
+
+void apply(orvane::Book& book, const Snapshot& snapshot) {
+  book.replace(snapshot.yes, snapshot.no);
+}
+
+std::expected<Level, std::string> apply(orvane::Book& book, const Delta& delta) {
+  auto size = book.add(delta.side == 0 ? Side::Bid : Side::Ask, delta.price, delta.delta);
+  if (!size) return std::unexpected(std::move(size.error()));
+  return Level{delta.price, *size};
+}
+
+}  // namespace orvane::kalshi

@@ -1,0 +1,31 @@
+// Opinion depth changes: one "market.depth.diff" frame says the size at one price on one side of an
+// outcome token's book is now a given value.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <string>
+#include <string_view>
+
+#include "book/book.h"
+#include "decimal/decimal.h"
+
+namespace orvane::opinion {
+
+struct DepthChange {
+  std::string token;  // "tokenId"; empty when absent or null
+  Decimal price;
+  Decimal size;      // the level's new size
+  uint8_t side = 1;  // 0: bids; 1: asks
+};
+
+// Decodes one frame. Fails (with a reason no caller shows) for text that is not JSON, a frame that
+// is not a non-empty object of msgType "market.depth.diff", a missing "price" or "size", a
+// "tokenId" that is not text, or a price or size that is not a decimal.
+std::expected<DepthChange, std::string> decode(std::string_view raw);
+
+// Stores the new size (a size of zero or less removes the level) and gives the changed level
+// (price, new size), size zero at scale 0 when removed. Readiness is neither read nor changed.
+Level apply(orvane::Book& book, const DepthChange& change);
+
+}  // namespace orvane::opinion

@@ -1,0 +1,380 @@
+#include "venues/polymarket.h"
+
+#include <array>
+
+#include "json/parse.h"
+#include "json/plain.h"
+#include "json/string.h"
+#include "json/text.h"
+#include "text/quoted.h"
+
+namespace orvane::polymarket {
+namespace {
+
+constexpr std::array<std::string_view, 10> kMessageFields = {
+    "event_type", "market", "asset_id",  "timestamp",        "bids",
+    "asks",       "hash",   "tick_size", "last_trade_price", "price_changes"};
+constexpr std::array<std::string_view, 2> kLevelFields = {"price", "size"};
+constexpr std::array<std::string_view, 6> kChangeFields = {"asset_id", "side",     "price",
+                                                           "size",     "best_bid", "best_ask"};
+constexpr std::array<Raw RawChange::*, 6> kChangeMembers = {
+    &RawChange::asset_id, &RawChange::side,     &RawChange::price,
+    &RawChange::size,     &RawChange::best_bid, &RawChange::best_ask};
+
+JsonStatus read_raw(JsonCursor& value, Raw& out) {
+  auto text = value.raw_unless_null();
+  if (!text) return std::unexpected(std::move(text.error()));
+  out = *text;
+  return {};
+}
+
+// An array of records, or nothing for JSON null.
+template <typename T, typename ReadOne>
+JsonStatus read_list(JsonCursor& value, std::optional<std::vector<T>>& out, ReadOne read_one) {
+  auto type = value.type();
+  if (!type) return std::unexpected(std::move(type.error()));
+  if (*type == JsonType::Null) return value.skip();
+  out.emplace();
+  return value.elements(
+      [&](JsonCursor& element) { return read_one(element, out->emplace_back()); });
+}
+
+JsonStatus read_level(JsonCursor& value, RawLevel& out) {
+  return value.record(kLevelFields, [&](std::size_t index, JsonCursor& field) {
+    return read_raw(field, index == 0 ? out.price : out.size);
+  });
+}
+
+JsonStatus read_change(JsonCursor& value, RawChange& out) {
+  return value.record(kChangeFields, [&](std::size_t index, JsonCursor& field) {
+    return read_raw(field, out.*kChangeMembers[index]);
+  });
+}
+
+JsonStatus read_event_type(JsonCursor& value, EventType& out) {
+  auto type = value.type();
+  if (!type) return std::unexpected(std::move(type.error()));
+  if (*type == JsonType::Null) return value.skip();
+  auto text = value.string();
+  if (!text) return std::unexpected(std::move(text.error()));
+  out = *text == "book"           ? EventType::Book
+        : *text == "price_change" ? EventType::PriceChange
+                                  : EventType::Other;
+  return {};
+}
+
+JsonStatus read_message(JsonCursor& value, RawMessage& out) {
+  return value.record(kMessageFields, [&](std::size_t index, JsonCursor& field) -> JsonStatus {
+    switch (index) {
+      case 0:
+        return read_event_type(field, out.event_type);
+      case 1:
+        return read_raw(field, out.market);
+      case 2:
+        return read_raw(field, out.asset_id);
+      case 3:
+        return read_raw(field, out.timestamp);
+      case 4:
+        return read_list(field, out.bids, read_level);
+      case 5:
+        return read_list(field, out.asks, read_level);
+      case 6:
+        return read_raw(field, out.hash);
+      case 7:
+        return read_raw(field, out.tick_size);
+      case 8:
+        return read_raw(field, out.last_trade_price);
+      default:
+        return read_list(field, out.price_changes, read_change);
+    }
+  });
+}
+
+// The plain reader's versions of the readers above. Any case they leave (a repeated member, a value
+// of the wrong type, a record given as an array) stops them, and `read` then reports it.
+constexpr uint32_t kNoField = ~0u;
+
+template <std::size_t N>
+uint32_t field_index(const std::array<std::string_view, N>& names, std::string_view name) {
+  for (uint32_t i = 0; i < N; ++i) {
+    // Short names: a plain loop beats a call to memcmp.
+    const std::string_view candidate = names[i];
+    if (candidate.size() != name.size()) continue;
+    std::size_t k = 0;
+    while (k < name.size() && candidate[k] == name[k]) ++k;
+    if (k == name.size()) return i;
+  }
+  return kNoField;
+}
+
+bool plain_raw(PlainJsonReader& r, Raw& out) {
+  const auto text = r.value();
+  if (text && *text != "null") out = *text;
+  return text.has_value();
+}
+
+// Reads a record's members: `field(index)` for a listed name, other members skipped.
+template <std::size_t N, typename Field>
+bool plain_record(PlainJsonReader& r, const std::array<std::string_view, N>& names, Field field) {
+  uint32_t seen = 0;
+  return r.object([&](std::string_view name) {
+    const uint32_t index = field_index(names, name);
+    if (index == kNoField) return r.value().has_value();
+    if ((seen & (1u << index)) != 0) return false;
+    seen |= 1u << index;
+    return field(index);
+  });
+}
+
+template <typename T, typename ReadOne>
+bool plain_list(PlainJsonReader& r, std::optional<std::vector<T>>& out, ReadOne read_one) {
+  if (r.peek() == 'n') return r.value().has_value();
+  out.emplace().reserve(16);  // spares the first few regrowths of every list
+  return r.array([&] { return read_one(r, out->emplace_back()); });
+}
+
+bool plain_level(PlainJsonReader& r, RawLevel& out) {
+  return plain_record(r, kLevelFields, [&](uint32_t index) {
+    return plain_raw(r, index == 0 ? out.price : out.size);
+  });
+}
+
+bool plain_change(PlainJsonReader& r, RawChange& out) {
+  return plain_record(r, kChangeFields,
+                      [&](uint32_t index) { return plain_raw(r, out.*kChangeMembers[index]); });
+}
+
+bool plain_message(PlainJsonReader& r, RawMessage& out) {
+  return plain_record(r, kMessageFields, [&](uint32_t index) -> bool {
+    switch (index) {
+      case 0: {
+        if (r.peek() == 'n') return r.value().has_value();
+        const auto text = r.string();
+        if (!text) return false;
+        out.event_type = *text == "book"           ? EventType::Book
+                         : *text == "price_change" ? EventType::PriceChange
+                                                   : EventType::Other;
+        return true;
+      }
+      case 1:
+        return plain_raw(r, out.market);
+      case 2:
+        return plain_raw(r, out.asset_id);
+      case 3:
+        return plain_raw(r, out.timestamp);
+      case 4:
+        return plain_list(r, out.bids, plain_level);
+      case 5:
+        return plain_list(r, out.asks, plain_level);
+      case 6:
+        return plain_raw(r, out.hash);
+      case 7:
+        return plain_raw(r, out.tick_size);
+      case 8:
+        return plain_raw(r, out.last_trade_price);
+      default:
+        return plain_list(r, out.price_changes, plain_change);
+    }
+  });
+}
+
+// The wire readers, with a shortcut for the usual raw member: a string without escapes, whose
+// content is the text between its quotes.
+std::expected<Decimal, std::string> decimal_of(Raw raw, std::string_view name) {
+  if (raw) {
+    if (const auto content = plain_string_content(*raw)) return wire::parse_decimal(*content);
+  }
+  return wire::decimal_raw(raw, name);
+}
+
+std::expected<std::string, std::string> text_of(Raw raw) {
+  if (raw) {
+    if (const auto content = plain_string_content(*raw)) return std::string(*content);
+  }
+  return wire::text_raw(raw);
+}
+
+// Moves a successful result into `out`, or its error into `error`; false on error. Chained with &&,
+// the conversions of a record run in order and stop at the first failure.
+template <typename T, typename U>
+bool take(std::expected<T, std::string>&& result, U& out, std::string& error) {
+  if (!result) {
+    error = std::move(result.error());
+    return false;
+  }
+  out = std::move(*result);
+  return true;
+}
+
+bool is_quoted(Raw raw) { return raw && !raw->empty() && raw->front() == '"'; }
+
+std::expected<BookMessage, std::string> convert_book(const RawMessage& raw) {
+  BookMessage m;
+  std::string error;
+  if (take(text_of(raw.asset_id), m.asset_id, error) &&
+      take(text_of(raw.market), m.market, error) &&
+      take(wire::polymarket_ms_raw(raw.timestamp), m.timestamp, error) &&
+      take(levels(raw.bids), m.bids, error) && take(levels(raw.asks), m.asks, error) &&
+      take(json_of(raw.hash), m.hash, error) && take(json_of(raw.tick_size), m.tick_size, error) &&
+      take(json_of(raw.last_trade_price), m.last_trade_price, error)) {
+    return m;
+  }
+  return std::unexpected(std::move(error));
+}
+
+std::expected<PriceChange, std::string> convert_price_change(const RawMessage& raw) {
+  PriceChange m;
+  std::string error;
+  if (take(price_changes(raw.price_changes), m.changes, error) &&
+      take(text_of(raw.market), m.market, error) &&
+      take(wire::polymarket_ms_raw(raw.timestamp), m.timestamp, error)) {
+    return m;
+  }
+  return std::unexpected(std::move(error));
+}
+
+}  // namespace
+
+std::expected<std::vector<RawMessage>, std::string> read(std::string_view text) {
+  const std::string_view start = trim_white_space(text);
+  if (start.empty() || (start.front() != '{' && start.front() != '[')) {
+    return std::unexpected(std::string("not a message"));
+  }
+  // Only JSON white space may surround the value: the reader refuses any other before "{" or "[".
+  std::vector<RawMessage> out;
+  const JsonStatus status = read_json(text, [&](JsonCursor& root) -> JsonStatus {
+    if (start.front() == '{') return read_message(root, out.emplace_back());
+    return root.elements(
+        [&](JsonCursor& element) { return read_message(element, out.emplace_back()); });
+  });
+  if (!status) return std::unexpected(status.error());
+  return out;
+}
+
+std::expected<Decoded, std::string> convert(const std::vector<RawMessage>& raw) {
+  std::vector<Message> messages;
+  messages.reserve(raw.size());
+  for (const RawMessage& record : raw) {
+    switch (record.event_type) {
+      case EventType::Book: {
+        auto message = convert_book(record);
+        if (!message) return std::unexpected(std::move(message.error()));
+        messages.emplace_back(std::move(*message));
+        break;
+      }
+      case EventType::PriceChange: {
+        auto message = convert_price_change(record);
+        if (!message) return std::unexpected(std::move(message.error()));
+        messages.emplace_back(std::move(*message));
+        break;
+      }
+      default:
+        return Decoded(Refusal{});
+    }
+  }
+  return Decoded(std::move(messages));
+}
+
+std::optional<std::vector<RawMessage>> read_plain(std::string_view text) {
+  PlainJsonReader r(text);
+  std::vector<RawMessage> out;
+  const char first = r.peek();
+  const bool read = first == '{'   ? plain_message(r, out.emplace_back())
+                    : first == '[' ? r.array([&] { return plain_message(r, out.emplace_back()); })
+                                   : false;
+  if (!read || !r.at_end()) return std::nullopt;
+  return out;
+}
+
+std::expected<Decoded, std::string> decode(std::string_view text) {
+  if (auto plain = read_plain(text)) return convert(*plain);
+  auto raw = read(text);
+  if (!raw) return std::unexpected(std::move(raw.error()));
+  return convert(*raw);
+}
+
+std::expected<LevelList, std::string> levels(const std::optional<std::vector<RawLevel>>& raw) {
+  LevelList out;
+  if (!raw) return out;
+  out.reserve(raw->size());
+  for (const RawLevel& level : *raw) {
+    auto price = decimal_of(level.price, "price");
+    if (!price) return std::unexpected(std::move(price.error()));
+    auto size = decimal_of(level.size, "size");
+    if (!size) return std::unexpected(std::move(size.error()));
+    out.emplace_back(*price, *size);
+  }
+  return out;
+}
+
+std::expected<std::vector<Change>, std::string> price_changes(
+    const std::optional<std::vector<RawChange>>& raw) {
+  std::vector<Change> out;
+  if (!raw) return out;
+  out.reserve(raw->size());
+  std::string error;
+  for (const RawChange& change : *raw) {
+    Change& c = out.emplace_back();
+    c.side = side_of(change.side);
+    if (!(take(text_of(change.asset_id), c.asset_id, error) &&
+          take(decimal_of(change.price, "price"), c.price, error) &&
+          take(decimal_of(change.size, "size"), c.size, error) &&
+          take(json_of(change.best_bid), c.best_bid, error) &&
+          take(json_of(change.best_ask), c.best_ask, error))) {
+      return std::unexpected(std::move(error));
+    }
+  }
+  return out;
+}
+
+Side side_of(Raw raw) {
+  // Only a string can upper-case to "BUY", and only from ASCII letters: no other character maps
+  // to B, U or Y. Other values (null, true, numbers, ...) never match, whatever their text.
+  if (!is_quoted(raw)) return Side::Ask;
+  std::string scratch;
+  auto content = plain_string_content(*raw);
+  if (!content) {
+    auto decoded = decode_json_string(*raw, scratch);
+    if (!decoded) return Side::Ask;
+    content = *decoded;
+  }
+  if (content->size() != 3) return Side::Ask;
+  const auto lower = [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); };
+  const std::string_view text = *content;
+  return lower(text[0]) == 'b' && lower(text[1]) == 'u' && lower(text[2]) == 'y' ? Side::Bid
+                                                                                 : Side::Ask;
+}
+
+std::expected<JsonValue, std::string> json_of(Raw raw) {
+  if (!is_quoted(raw)) return wire::value(raw);
+  if (const auto content = plain_string_content(*raw)) {
+    return JsonValue::string(std::string(*content));
+  }
+  auto content = decode_json_string(*raw);
+  if (!content) return std::unexpected(std::move(content.error()));
+  return JsonValue::string(std::move(*content));
+}
+
+std::expected<std::optional<Decimal>, std::string> venue_value(const JsonValue& value) {
+  switch (value.kind()) {
+    case JsonKind::Null:
+      return std::nullopt;
+    case JsonKind::String:
+      if (value.as_string().empty()) return std::nullopt;
+      return wire::parse_decimal(value.as_string());
+    case JsonKind::Unsigned:
+    case JsonKind::Negative:
+    case JsonKind::Float:
+      return wire::parse_decimal(number_text(value));
+    default:
+      return std::unexpected("not a price: " + compact_text(value));
+  }
+}
+
+bool agrees(const std::optional<Decimal>& local, const std::optional<Decimal>& venue) {
+  if (!venue) return true;
+  if (local) return *local == *venue;
+  return *venue == Decimal::from_integer(0) || *venue == Decimal::from_integer(1);
+}
+
+}  // namespace orvane::polymarket

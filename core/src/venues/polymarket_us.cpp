@@ -1,0 +1,237 @@
+#include "venues/polymarket_us.h"
+
+#include <array>
+#include <cstddef>
+
+#include "json/parse.h"
+#include "json/plain.h"
+#include "json/text.h"
+#include "text/quoted.h"
+#include "wire/wire.h"
+
+namespace orvane::polymarket_us {
+
+namespace {
+
+using wire::Raw;
+
+std::unexpected<std::string> failure(std::string_view text) {
+  return std::unexpected(std::string(text));
+}
+
+std::unexpected<std::string> not_a_list(std::string_view name, const JsonValue& member) {
+  std::string message = quoted_form(name);
+  message += " is not a list: ";
+  append_compact_text(message, member);
+  return std::unexpected(std::move(message));
+}
+
+// ---- One-pass reading of plain frames ----
+
+// A "px" or "qty" member: a value, or an object whose "value" member stands for it.
+struct Amount {
+  bool present = false;
+  bool wrapped = false;
+  Raw raw;  // the value; for a wrapper its "value" member, absent when it has none
+};
+
+bool read_amount(PlainJsonReader& r, Amount& out) {
+  out = Amount{true, r.peek() == '{', std::nullopt};
+  if (!out.wrapped) {
+    out.raw = r.value();
+    return out.raw.has_value();
+  }
+  return r.object([&](std::string_view name) {
+    const auto text = r.value();
+    if (name == "value") out.raw = text;
+    return text.has_value();
+  });
+}
+
+// As wire::decimal_at of the level's member, from what read_amount kept.
+std::expected<Decimal, std::string> amount(const Amount& a, std::string_view name) {
+  if (!a.present) return wire::decimal_at(JsonValue::null(), name);  // "missing ..."
+  if (!a.raw) return wire::plain_decimal(JsonValue::null());
+  if (const auto content = plain_string_content(*a.raw)) return wire::parse_decimal(*content);
+  auto value = wire::value(a.raw);
+  if (!value) return std::unexpected(std::move(value.error()));
+  return a.wrapped ? wire::plain_decimal(*value) : wire::decimal(*value);
+}
+
+// A "bids" or "offers" member, converted as `levels` does; the first failing level's error stands.
+bool read_levels(PlainJsonReader& r, std::string_view name,
+                 std::expected<LevelList, std::string>& out) {
+  out = LevelList();
+  if (r.peek() != '[') {
+    const auto text = r.value();
+    if (!text) return false;
+    if (*text == "null" || *text == "\"\"") return true;
+    auto member = wire::value(text);
+    if (!member) return false;
+    out = not_a_list(name, *member);
+    return true;
+  }
+  std::string error;
+  const bool read = r.array([&] {
+    Amount px, qty;
+    if (r.peek() == '{') {
+      const bool level = r.object([&](std::string_view member) {
+        if (member == "px") return read_amount(r, px);
+        if (member == "qty") return read_amount(r, qty);
+        return r.value().has_value();
+      });
+      if (!level) return false;
+    } else if (!r.value()) {
+      return false;
+    }
+    if (!error.empty() || !out) return true;
+    auto price = amount(px, "px");
+    if (!price) {
+      error = std::move(price.error());
+      return true;
+    }
+    auto size = amount(qty, "qty");
+    if (!size) {
+      error = std::move(size.error());
+      return true;
+    }
+    out->emplace_back(*price, *size);
+    return true;
+  });
+  if (!error.empty()) out = std::unexpected(std::move(error));
+  return read;
+}
+
+JsonValue json_of(Raw raw) {
+  if (raw) {
+    if (const auto content = plain_string_content(*raw)) {
+      return JsonValue::string(std::string(*content));
+    }
+  }
+  auto value = wire::value(raw);  // valid JSON already: it cannot fail
+  return value ? std::move(*value) : JsonValue::null();
+}
+
+// The market-data object, its repeated members keeping the last value as a parsed object would.
+struct PlainData {
+  Raw slug;
+  std::expected<LevelList, std::string> bids;
+  std::expected<LevelList, std::string> asks;
+  Raw transact_time, state, stats;
+};
+
+bool read_data(PlainJsonReader& r, PlainData& out) {
+  return r.object([&](std::string_view name) {
+    if (name == "bids") return read_levels(r, name, out.bids);
+    if (name == "offers") return read_levels(r, name, out.asks);
+    Raw* slot = name == "marketSlug"     ? &out.slug
+                : name == "transactTime" ? &out.transact_time
+                : name == "state"        ? &out.state
+                : name == "stats"        ? &out.stats
+                                         : nullptr;
+    const auto text = r.value();
+    if (slot != nullptr) *slot = text;
+    return text.has_value();
+  });
+}
+
+std::expected<MarketData, std::string> convert(PlainData& data) {
+  MarketData out;
+  if (data.slug) {
+    if (const auto content = plain_string_content(*data.slug)) {
+      out.slug = *content;
+    } else {
+      auto slug = wire::text_or_empty(json_of(data.slug));
+      if (!slug) return std::unexpected(std::move(slug.error()));
+      out.slug = std::move(*slug);
+    }
+  }
+  if (!data.bids) return std::unexpected(std::move(data.bids.error()));
+  if (!data.asks) return std::unexpected(std::move(data.asks.error()));
+  out.bids = std::move(*data.bids);
+  out.asks = std::move(*data.asks);
+  out.transact_time = json_of(data.transact_time);
+  out.state = json_of(data.state);
+  out.stats = json_of(data.stats);
+  return out;
+}
+
+}  // namespace
+
+std::expected<LevelList, std::string> levels(const JsonValue& object, std::string_view name) {
+  LevelList out;
+  const JsonValue* member = object.find(name);
+  if (member == nullptr || member->is_null()) return out;
+  if (member->kind() == JsonKind::String && member->as_string().empty()) return out;
+  if (member->kind() != JsonKind::Array) return not_a_list(name, *member);
+  out.reserve(member->as_array().size());
+  for (const JsonValue& level : member->as_array()) {
+    auto price = wire::decimal_at(level, "px");
+    if (!price) return std::unexpected(std::move(price.error()));
+    auto size = wire::decimal_at(level, "qty");
+    if (!size) return std::unexpected(std::move(size.error()));
+    out.emplace_back(*price, *size);
+  }
+  return out;
+}
+
+std::expected<MarketData, std::string> decode(const JsonValue& frame) {
+  if (frame.kind() != JsonKind::Object) return failure("not an object");
+  if (frame.find("heartbeat") != nullptr) return failure("a heartbeat");
+  if (frame.find("error") != nullptr) return failure("an error frame");
+  const JsonValue* data = frame.find("marketData");
+  if (data == nullptr) data = frame.find("market_data");
+  if (data == nullptr || data->kind() != JsonKind::Object) return failure("no market data");
+  MarketData out;
+  auto slug = wire::text_or_empty(data->find("marketSlug"));
+  if (!slug) return std::unexpected(std::move(slug.error()));
+  out.slug = std::move(*slug);
+  auto bids = levels(*data, "bids");
+  if (!bids) return std::unexpected(std::move(bids.error()));
+  out.bids = std::move(*bids);
+  auto asks = levels(*data, "offers");
+  if (!asks) return std::unexpected(std::move(asks.error()));
+  out.asks = std::move(*asks);
+  const auto copy = [&](std::string_view name, JsonValue& into) {
+    if (const JsonValue* member = data->find(name)) into = *member;
+  };
+  copy("transactTime", out.transact_time);
+  copy("state", out.state);
+  copy("stats", out.stats);
+  return out;
+}
+
+std::optional<std::expected<MarketData, std::string>> decode_plain(std::string_view raw) {
+  PlainJsonReader r(raw);
+  if (r.peek() != '{') return std::nullopt;
+  bool heartbeat = false, error = false;
+  // marketData and market_data: whether present, and the object when it is one.
+  std::array<bool, 2> present{};
+  std::array<std::optional<PlainData>, 2> data;
+  const bool read = r.object([&](std::string_view name) {
+    heartbeat = heartbeat || name == "heartbeat";
+    error = error || name == "error";
+    if (name == "marketData" || name == "market_data") {
+      const std::size_t i = name == "marketData" ? 0 : 1;
+      present[i] = true;
+      data[i].reset();
+      if (r.peek() == '{') return read_data(r, data[i].emplace());
+    }
+    return r.value().has_value();
+  });
+  if (!read || !r.at_end()) return std::nullopt;
+  if (heartbeat) return failure("a heartbeat");
+  if (error) return failure("an error frame");
+  const std::size_t i = present[0] ? 0 : 1;
+  if (!data[i]) return failure("no market data");
+  return convert(*data[i]);
+}
+
+std::expected<MarketData, std::string> decode(std::string_view raw) {
+  if (auto plain = decode_plain(raw)) return std::move(*plain);
+  auto frame = parse_json(raw);
+  if (!frame) return std::unexpected(std::move(frame.error()));
+  return decode(*frame);
+}
+
+}  // namespace orvane::polymarket_us

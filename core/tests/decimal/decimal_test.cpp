@@ -1,0 +1,214 @@
+#include "decimal/decimal.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+namespace orvane {
+namespace {
+
+// Values of the grammar are also checked against Python's decimal by hypothesis
+// (tests/test_decimal_properties.py), which sees only accept or refuse: the reasons live here.
+
+__extension__ using i128 = __int128;  // signed sums for the model below
+
+constexpr const char* kMax = "79228162514264337593543950335";  // 2^96 - 1
+
+Decimal dec(std::string_view text) { return parse(text).value(); }
+
+// The canonical text (which spells out scale and sign), or the reason prefixed with "!".
+std::string shown(std::string_view text) {
+  const auto parsed = parse(text);
+  return parsed ? to_text(*parsed) : "!" + parsed.error();
+}
+
+TEST(DecimalParse, CanonicalTextOrReason) {
+  const std::pair<std::string, std::string> cases[] = {
+      // Plain notation.
+      {"0.50", "0.50"},
+      {"-0", "-0"},
+      {"1_._5_", "1.5"},
+      {".5", "0.5"},
+      {"5.", "5"},
+      {kMax, kMax},
+      // Past 28 fractional digits, or past what the mantissa holds: rounded by the first dropped
+      // digit alone, a carry running through.
+      {"0.123456789012345678901234567851", "0.1234567890123456789012345679"},
+      {"1.000000000000000000000000000049__12", "1.0000000000000000000000000000"},
+      {"-0.99999999999999999999999999995", "-1.0000000000000000000000000000"},
+      {"9.9999999999999999999999999999", "10.000000000000000000000000000"},
+      {"7922816251426433759354395033.54", "7922816251426433759354395033.5"},
+      {"79228162514264337593543950335.4", kMax},
+      // Without an exponent marker every failure reads the same.
+      {"", "!Failed to parse"},
+      {"abc", "!Failed to parse"},
+      {"_1", "!Failed to parse"},
+      {" 1", "!Failed to parse"},
+      {"1.2.3", "!Failed to parse"},
+      {"79228162514264337593543950336", "!Failed to parse"},
+      {"79228162514264337593543950335.5", "!Failed to parse"},
+      // Scientific notation.
+      {"1e-3", "0.001"},
+      {"1E2", "100"},
+      {"1.25e1", "12.5"},
+      {"1.50e1", "15.0"},
+      {"1.0e2", "100"},
+      {"-2.5E-1", "-0.25"},
+      {"1e-0", "1"},
+      {"1e-28", "0.0000000000000000000000000001"},
+      // Beyond scale 28 the value is rounded once, a half away from zero.
+      {"1.5e-28", "0.0000000000000000000000000002"},
+      {"-2.49e-28", "-0.0000000000000000000000000002"},
+      {"0.149e-27", "0.0000000000000000000000000001"},
+      {"0.00e-28", "0.0000000000000000000000000000"},
+      {"e5", "!Invalid decimal: empty"},
+      {"+e5", "!Invalid decimal: no digits found"},
+      {"_1e5", "!Invalid decimal: must start lead with a number"},
+      {"1..2e1", "!Invalid decimal: two decimal points"},
+      {"xe5", "!Invalid decimal: unknown character"},
+      {"+-1e1", "!Invalid decimal: unknown character"},
+      // After the last kept digit only digits and underscores may follow.
+      {"0.12345678901234567890123456789.1e0", "!Invalid decimal: two decimal points"},
+      {"0.12345678901234567890123456789xe0", "!Invalid decimal: unknown character"},
+      {"79228162514264337593543950336e0", "!Invalid decimal: overflow from too many digits"},
+      {"79228162514264337593543950335.5e0",
+       "!Invalid decimal: overflow from mantissa after rounding"},
+      {"1e", "!Failed to parse"},
+      {"1e+", "!Failed to parse"},
+      {"1e5e5", "!Failed to parse"},
+      {"1e4294967296", "!Failed to parse"},
+      {"1e-30", "!Scale exceeds the maximum precision allowed: 30 > 28"},
+      {"0e29", "!Scale exceeds the maximum precision allowed: 29 > 28"},
+      {"8e28", "!Number exceeds maximum value that can be represented."},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(shown(text), expected) << text;
+}
+
+// Exact parsing refuses what plain parsing would round, and only that.
+TEST(DecimalParse, ExactRefusesRounding) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"0.5", "0.5"},
+      {"0.5000000000000000000000000000000", "0.5000000000000000000000000000"},
+      {"0.12345678901234567890123456789", "!Inexact decimal: more digits than a Decimal holds"},
+      {"1.55E-27", "!Inexact decimal: more digits than a Decimal holds"},
+      {"1.5E-27", "0.0000000000000000000000000015"},
+      {"0.00000000000000000000000000001e1", "0.0000000000000000000000000001"},
+      {"abc", "!Failed to parse"},
+  };
+  for (const auto& [text, expected] : cases) {
+    const auto parsed = parse_exact(text);
+    EXPECT_EQ(parsed ? to_text(*parsed) : "!" + parsed.error(), expected) << text;
+  }
+}
+
+TEST(DecimalText, Canonical) {
+  EXPECT_EQ(to_text(Decimal::from_parts(150, 2, false)), "1.50");
+  EXPECT_EQ(to_text(Decimal::from_parts(5, 3, false)), "0.005");
+  EXPECT_EQ(to_text(Decimal::from_parts(0, 2, false)), "0.00");
+  EXPECT_EQ(to_text(Decimal::from_parts(kMaxMantissa, 28, true)),
+            "-7.9228162514264337593543950335");
+  EXPECT_EQ(to_text(Decimal::from_parts(u128{1} << 64, 20, false)), "0.18446744073709551616");
+  EXPECT_EQ(to_text(Decimal::from_integer(INT64_MIN)), "-9223372036854775808");
+}
+
+TEST(DecimalCompare, ByValue) {
+  const std::tuple<const char*, const char*, int> cases[] = {
+      {"0.5", "0.50", 0},
+      {"-0.00", "0", 0},
+      {"1", "0.9999999999999999999999999999", 1},
+      {"-1", "-0.9", -1},
+      {"-0.0000000000000000000000000001", "-0", -1},
+      {kMax, "7.9228162514264337593543950335", 1},
+      {"7.9228162514264337593543950335", "7.9228162514264337593543950334999", 0}};
+  for (const auto& [a, b, order] : cases) {
+    EXPECT_EQ(compare(dec(a), dec(b)), order <=> 0) << a << " vs " << b;
+    EXPECT_EQ(compare(dec(b), dec(a)), 0 <=> order) << b << " vs " << a;
+  }
+  EXPECT_FALSE(dec("0.5").same_representation(dec("0.50")));
+  EXPECT_FALSE(dec("-0").same_representation(dec("0")));
+}
+
+// Expected values are those of Python's decimal with ROUND_HALF_EVEN at the scale the rule picks.
+TEST(DecimalArithmetic, MatchesPythonDecimal) {
+  const std::tuple<const char*, char, const char*, const char*> cases[] = {
+      {"0.1", '+', "0.2", "0.3"},
+      {"0.45", '+', "0.010", "0.460"},
+      {"1", '-', "0.4500", "0.5500"},
+      {"-1", '+', "1.0000000000", "0.0000000000"},
+      {"-0", '+', "-0", "-0"},
+      {"-0.0", '-', "0", "-0.0"},
+      {"0", '-', "0", "0"},
+      {kMax, '+', "0.4", kMax},
+      // Too wide at the common scale: the fewest digits dropped, half to even.
+      {"10000000000", '+', "0.0000000000000000000000000001", "10000000000.000000000000000000"},
+      {"7922816251426433759354395032.5", '+', "0.05", "7922816251426433759354395032.6"},
+      {"7922816251426433759354395032.4", '+', "0.05", "7922816251426433759354395032.4"},
+      {"7922816251426433759354395033.5", '+', "0.1", "7922816251426433759354395034"},
+      {kMax, '-', "0.5000000000000000000000000000", "79228162514264337593543950334"},
+      {"79228162514264337593543950334", '+', "0.50000000001", kMax},
+      // Not even scale 0 holds it.
+      {kMax, '+', "0.5", "Addition overflowed"},
+      {"-79228162514264337593543950335", '+', "-1", "Addition overflowed"},
+      {kMax, '-', "-1", "Subtraction overflowed"},
+  };
+  for (const auto& [a, op, b, expected] : cases) {
+    const auto result = op == '+' ? add(dec(a), dec(b)) : sub(dec(a), dec(b));
+    EXPECT_EQ(result ? to_text(*result) : result.error(), expected) << a << op << b;
+  }
+}
+
+// Half-to-even rounding of `value` to `digits` fewer digits, by plain division.
+u128 round_half_even(u128 value, uint32_t digits) {
+  if (digits == 0) return value;
+  const u128 unit = pow10(digits), whole = value / unit, rest = value % unit;
+  return whole + ((rest > unit / 2 || (rest == unit / 2 && (whole & 1))) ? 1 : 0);
+}
+
+// Random operands whose aligned sum fits 128 bits, against plain 128-bit arithmetic: exact when the
+// sum fits 96 bits, else the fewest digits dropped, half to even. Compare agrees with the sign of
+// the difference.
+TEST(DecimalArithmetic, AgreesWithWideIntegers) {
+  std::mt19937_64 rng(11);
+  for (int i = 0; i < 50000; ++i) {
+    const uint32_t sa = rng() % 29;
+    const uint32_t sb = std::clamp<int>(int(sa) + int(rng() % 39) - 19, 0, 28);
+    const Decimal a = Decimal::from_parts(rng() >> (4 + rng() % 60), sa, rng() & 1);
+    const Decimal b = Decimal::from_parts(rng() >> (4 + rng() % 60), sb, rng() & 1);
+    const uint32_t scale = std::max(sa, sb);
+    const auto aligned = [&](const Decimal& d, bool negative) {
+      const auto m = static_cast<i128>(d.mantissa() * pow10(scale - d.scale()));
+      return negative ? -m : m;
+    };
+    for (const bool subtract : {false, true}) {
+      const i128 exact = aligned(a, a.is_negative()) + aligned(b, b.is_negative() != subtract);
+      const u128 magnitude = static_cast<u128>(exact < 0 ? -exact : exact);
+      uint32_t dropped = 0;
+      while (round_half_even(magnitude, dropped) > kMaxMantissa) ++dropped;
+      const auto got = subtract ? sub(a, b) : add(a, b);
+      ASSERT_TRUE(got.has_value());
+      ASSERT_EQ(got->mantissa(), round_half_even(magnitude, dropped))
+          << to_text(a) << (subtract ? " - " : " + ") << to_text(b);
+      ASSERT_EQ(got->scale(), scale - dropped);
+      // A zero sum is negative only when both terms are.
+      ASSERT_EQ(got->is_negative(),
+                exact != 0 ? exact < 0 : a.is_negative() && b.is_negative() != subtract);
+      if (subtract) {
+        ASSERT_EQ(compare(a, b), (exact > 0) - (exact < 0) <=> 0);
+      }
+    }
+  }
+}
+
+TEST(DecimalNormalize, DropsTrailingFractionalZeros) {
+  const std::pair<const char*, const char*> cases[] = {{"1.500", "1.5"},
+                                                       {"100", "100"},
+                                                       {"-0.00", "-0"},
+                                                       {"10.10", "10.1"},
+                                                       {"1.0000000000000000000000000000", "1"}};
+  for (const auto& [text, expected] : cases) EXPECT_EQ(to_text(normalize(dec(text))), expected);
+}
+
+}  // namespace
+}  // namespace orvane

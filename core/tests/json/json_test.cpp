@@ -1,0 +1,343 @@
+#include "json/json.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace orvane {
+namespace {
+
+JsonValue parsed(std::string_view text) {
+  auto value = parse_json(text);
+  EXPECT_TRUE(value.has_value()) << text << ": " << value.error();
+  return value ? *value : JsonValue();
+}
+
+std::string error_of(std::string_view text) {
+  auto value = parse_json(text);
+  return value ? "accepted" : value.error();
+}
+
+// Values that reach Python are checked against json.loads by hypothesis (tests/test_pyjson.py);
+// here the texts it does not write: -0, integers just past each 64-bit range, underflow, and long
+// fractions with a zero integer part, which simdjson 3.0.1's own double reader gets wrong.
+TEST(JsonParse, ScalarAndNumberForms) {
+  struct Case {
+    const char* text;
+    JsonValue expected;
+  };
+  const Case cases[] = {
+      {"null\n", JsonValue::null()},
+      {" false\r\n", JsonValue::boolean(false)},
+      {"0", JsonValue::unsigned_integer(0)},
+      {"-0", JsonValue::unsigned_integer(0)},
+      {"9223372036854775808", JsonValue::unsigned_integer(9223372036854775808u)},
+      {"-9223372036854775808", JsonValue::integer(INT64_MIN)},
+      {"18446744073709551616", JsonValue::floating(18446744073709551616.0)},
+      {"-9223372036854775809", JsonValue::floating(-9223372036854775809.0)},
+      {"1E-400", JsonValue::floating(0.0)},
+      {"-2.4e-324", JsonValue::floating(-0.0)},
+      {"0.85000000000000000000", JsonValue::floating(0.85)},
+      {"0.18446744073709551616", JsonValue::floating(0.18446744073709551)},
+      {"-0.000000000000000000000000000000012345678901234567890123",
+       JsonValue::floating(-1.2345678901234568e-32)},
+      {"[ 1 , -2.5e3 ]",
+       JsonValue::array({JsonValue::unsigned_integer(1), JsonValue::floating(-2500)})},
+  };
+  for (const Case& c : cases) {
+    const JsonValue value = parsed(c.text);
+    EXPECT_EQ(value.kind(), c.expected.kind()) << c.text;
+    EXPECT_EQ(value, c.expected) << c.text;
+    if (value.kind() == JsonKind::Float) {
+      EXPECT_EQ(std::signbit(value.as_float()), std::signbit(c.expected.as_float())) << c.text;
+    }
+  }
+}
+
+TEST(JsonParse, ObjectMembersSortedByNameLastRepeatWins) {
+  const JsonValue value = parsed(R"({"b":1,"a":[true,null,1.5,"s"],"é":{},"Z":0,"b":2})");
+  std::vector<std::string> names;
+  for (const JsonMember& member : value.as_object()) names.push_back(member.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Z", "a", "b", "é"}));
+  EXPECT_EQ(value.find("b")->as_unsigned(), 2u);
+  EXPECT_EQ(value.find("c"), nullptr);
+  EXPECT_EQ(parsed("[1]").find("a"), nullptr);
+  EXPECT_EQ(compact_text(value), R"({"Z":0,"a":[true,null,1.5,"s"],"b":2,"é":{}})");
+}
+
+TEST(JsonValue, ObjectFactorySortsAndKeepsTheLastRepeat) {
+  std::vector<JsonMember> members;
+  for (const char* name : {"d", "b", "a", "b", "c", "a"}) {
+    members.push_back({name, JsonValue::integer(static_cast<int64_t>(members.size()))});
+  }
+  EXPECT_EQ(compact_text(JsonValue::object(members)), R"({"a":5,"b":3,"c":4,"d":0})");
+  std::vector<JsonMember> many;
+  for (int i = 40; i-- > 0;) many.push_back({std::to_string(i % 20), JsonValue::integer(i)});
+  const JsonValue big = JsonValue::object(std::move(many));
+  ASSERT_EQ(big.as_object().size(), 20u);
+  EXPECT_EQ(big.find("7")->as_unsigned(), 7u);  // 27 came first, 7 last
+}
+
+TEST(JsonParse, StringsDecodeEscapesAndUtf8) {
+  EXPECT_EQ(parsed(R"("a\"b\\\/\b\f\n\r\t\u00e9\ud83d\ude00\u0000")").as_string(),
+            std::string("a\"b\\/\b\f\n\r\t\xc3\xa9\xf0\x9f\x98\x80\0", 17));
+  EXPECT_EQ(parsed("{\"k\\u0041\":\"\xe2\x82\xac\"}").find("kA")->as_string(), "\xe2\x82\xac");
+}
+
+TEST(JsonParse, ErrorsNameTheFaultAndWhere) {
+  struct Case {
+    std::string text;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"", "EOF while parsing a value at line 1 column 0"},
+      {"\"a\" x", "trailing characters at line 1 column 5"},
+      {"[1,2", "EOF while parsing a list at line 1 column 4"},
+      {"{\"a\":1", "EOF while parsing an object at line 1 column 6"},
+      {"[1,]", "trailing comma at line 1 column 4"},
+      {"[1 2]", "expected `,` or `]` at line 1 column 4"},
+      {"{\"a\":1 \"b\":2}", "expected `,` or `}` at line 1 column 8"},
+      {"{\"a\" 1}", "expected `:` at line 1 column 6"},
+      {"{1:2}", "key must be a string at line 1 column 2"},
+      {"[,1]", "expected value at line 1 column 2"},
+      {"[nul]", "expected ident at line 1 column 5"},
+      {"01", "invalid number at line 1 column 2"},
+      {"[1e400]", "number out of range at line 1 column 2"},
+      {"[-1.7976931348623159e308]", "number out of range at line 1 column 2"},
+      {"[1.]", "invalid number at line 1 column 4"},
+      {"\"abc", "EOF while parsing a string at line 1 column 4"},
+      {R"("\x")", "invalid escape at line 1 column 3"},
+      {R"(["\ud800"])", "lone surrogate in hex escape at line 1 column 8"},
+      {"\"a\x01\"",
+       "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"},
+      {"\"a\xff\"", "invalid UTF-8 at line 1 column 3"},
+      {"\"\xed\xa0\x80\"", "invalid UTF-8 at line 1 column 2"},  // an encoded surrogate
+      {"[1,\n 2,\n x]", "expected value at line 3 column 2"},
+      {"[1,\n", "EOF while parsing a list at line 2 column 0"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(error_of(c.text), c.error) << c.text;
+}
+
+TEST(JsonParse, DepthLimit) {
+  const auto nested = [](int depth, char open, char close, const std::string& inner) {
+    std::string text;
+    for (int i = 0; i < depth; ++i)
+      text += open == '{' ? std::string("{\"k\":") : std::string(1, open);
+    text += inner;
+    text.append(static_cast<std::size_t>(depth), close);
+    return text;
+  };
+  EXPECT_TRUE(parse_json(nested(kJsonMaxDepth, '[', ']', "1")));
+  EXPECT_EQ(error_of(nested(kJsonMaxDepth + 1, '[', ']', "1")),
+            "recursion limit exceeded at line 1 column 129");
+  EXPECT_TRUE(parse_json(nested(kJsonMaxDepth, '{', '}', "1")));
+  EXPECT_EQ(error_of(nested(kJsonMaxDepth + 1, '{', '}', "1")),
+            "recursion limit exceeded at line 1 column 641");
+  // Far deeper texts fail at the limit whether the fast parser or the fault scanner meets them.
+  EXPECT_EQ(error_of(std::string(200000, '[')), "recursion limit exceeded at line 1 column 129");
+  EXPECT_EQ(error_of(std::string(200000, '[') + "\xff"),
+            "recursion limit exceeded at line 1 column 129");
+}
+
+// Whatever a mutated text is, the fast parser and the fault scanner agree on accepting it (except
+// for numbers beyond the double range, which the scanner does not judge), a rejection carries the
+// scanner's message and position, and the cursor reader agrees with both.
+TEST(JsonParse, AgreesWithTheFaultScannerOnMutatedTexts) {
+  std::mt19937 random(12345);
+  const std::vector<std::string> atoms = {
+      "0",    "-12",  "3.5e-2",   "-0.0E+1",     "18446744073709551616", "true", "false",
+      "null", "\"\"", "\"a\\n\"", "\"\\u00e9\"", "\"\xc3\xa9\"",         "[]",   "{}"};
+  const std::string noise = "[]{},:\"\\ -+.0123456789eEtrufalsn\x01\xff\xc3\n\r\t/u";
+  const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
+  std::function<std::string(int)> generate = [&](int depth) -> std::string {
+    const std::size_t kind = depth > 3 ? 0 : pick(3);
+    if (kind == 0) return atoms[pick(atoms.size())];
+    std::string text(1, kind == 1 ? '[' : '{');
+    for (std::size_t i = 0, count = pick(4); i < count; ++i) {
+      if (i > 0) text += pick(2) ? "," : " , ";
+      if (kind == 2) text += "\"k" + std::to_string(pick(3)) + "\":";
+      text += generate(depth + 1);
+    }
+    return text + (kind == 1 ? ']' : '}');
+  };
+  // Goes down through containers and takes raw text at the leaves; each slice parses on its own.
+  std::function<JsonStatus(JsonCursor&)> visit = [&](JsonCursor& cursor) -> JsonStatus {
+    const auto type = cursor.type();
+    if (!type) return std::unexpected(type.error());
+    if (*type == JsonType::Array) return cursor.elements(visit);
+    if (*type == JsonType::Object)
+      return cursor.members([&](std::string_view, JsonCursor& member) { return visit(member); });
+    const auto raw = cursor.raw();
+    if (!raw) return std::unexpected(raw.error());
+    EXPECT_TRUE(parse_json(*raw)) << *raw;
+    return {};
+  };
+  int accepted = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = generate(0);
+    for (std::size_t edits = pick(3); edits > 0 && !text.empty(); --edits) {
+      const std::size_t at = pick(text.size()), how = pick(3);
+      if (how == 0) text.erase(at, 1);
+      if (how == 1) text.insert(at, 1, noise[pick(noise.size())]);
+      if (how == 2) text[at] = noise[pick(noise.size())];
+    }
+    const auto value = parse_json(text);
+    const auto fault = find_json_syntax_fault(text);
+    if (fault) {
+      ASSERT_FALSE(value) << text;
+      ASSERT_EQ(value.error(), json_error_at(text, fault->offset, fault->message)) << text;
+    } else if (!value) {
+      ASSERT_TRUE(value.error().starts_with("number out of range at ")) << text;
+    }
+    accepted += value.has_value();
+    const JsonStatus read = read_json(text, visit);
+    ASSERT_EQ(read.has_value(), value.has_value()) << text;
+    if (!read) {
+      ASSERT_EQ(read.error(), value.error()) << text;
+    }
+    const JsonStatus whole = read_json(text, [&](JsonCursor& root) -> JsonStatus {
+      const auto raw = root.raw();
+      if (raw && value) {
+        EXPECT_EQ(parse_json(*raw).value(), *value) << text;
+      }
+      return {};
+    });
+    ASSERT_EQ(whole.has_value(), value.has_value()) << text;
+  }
+  EXPECT_GT(accepted, 2000);
+  EXPECT_LT(accepted, 18000);
+}
+
+// Fixed-notation texts are checked against repr() by hypothesis (tests/test_pyjson.py); here the
+// switch to exponent form and the extremes, as CPython writes them.
+TEST(JsonText, FloatTextMatchesPythonRepr) {
+  const std::pair<double, const char*> cases[] = {
+      {-0.0, "-0.0"},
+      {100.0, "100.0"},
+      {0x1.3333333333334p-2, "0.30000000000000004"},
+      {1e-4, "0.0001"},
+      {1e-5, "1e-05"},
+      {1.5e-7, "1.5e-07"},
+      {1e15, "1000000000000000.0"},
+      {1e16, "1e+16"},
+      {1.5e16, "1.5e+16"},
+      {0x1.1c37937e07fffp+53, "9999999999999998.0"},
+      {1e22, "1e+22"},
+      {0x1.0000000000000p+63, "9.223372036854776e+18"},
+      {-2.5e-10, "-2.5e-10"},
+      {0x0.0000000000001p-1022, "5e-324"},
+      {0x1.fffffffffffffp+1023, "1.7976931348623157e+308"},
+      {INFINITY, "inf"},
+      {-INFINITY, "-inf"},
+      {NAN, "nan"}};
+  for (const auto& [value, text] : cases) EXPECT_EQ(float_text(value), text);
+}
+
+TEST(JsonText, CompactText) {
+  EXPECT_EQ(compact_text(parsed(" { \"b\" : [ 1 , -2 , 1e-7 , 2.0 ] , \"a\" : "
+                                "\"x\\\"\\\\\\n\\u0001\\u007f\xc3\xa9\" } ")),
+            "{\"a\":\"x\\\"\\\\\\n\\u0001\x7f\xc3\xa9\",\"b\":[1,-2,1e-07,2.0]}");
+  EXPECT_EQ(compact_text(JsonValue::array(
+                {JsonValue::floating(INFINITY), JsonValue::null(), JsonValue::boolean(false)})),
+            "[null,null,false]");
+  EXPECT_EQ(number_text(JsonValue::integer(INT64_MIN)), "-9223372036854775808");
+  EXPECT_EQ(number_text(JsonValue::unsigned_integer(UINT64_MAX)), "18446744073709551615");
+}
+
+TEST(JsonString, DecodesOneLiteral) {
+  std::string scratch;
+  const std::string_view plain = "\"0.45\"  ";
+  const auto view = decode_json_string(plain, scratch);
+  ASSERT_TRUE(view);
+  EXPECT_EQ(*view, "0.45");
+  EXPECT_EQ(view->data(), plain.data() + 1);  // no escape: no copy
+  EXPECT_EQ(decode_json_string(R"("a\"b\ud83d\ude00")").value(), "a\"b\xf0\x9f\x98\x80");
+  EXPECT_EQ(decode_json_string("12").error(), "expected a string at line 1 column 1");
+}
+
+// ---- Reading through a cursor ----
+
+TEST(JsonReader, RecordsRejectRepeatedFieldsAndSkipOthers) {
+  static constexpr std::string_view kNames[] = {"price", "size"};
+  const auto read = [](std::string_view text) -> std::expected<std::string, std::string> {
+    std::string out;
+    const auto status = read_json(text, [&](JsonCursor& root) {
+      return root.elements([&](JsonCursor& level) {
+        return level.record(kNames, [&](std::size_t index, JsonCursor& value) -> JsonStatus {
+          const auto raw = value.raw();
+          if (!raw) return std::unexpected(raw.error());
+          out += std::string(kNames[index]) + "=" + std::string(*raw) + ";";
+          return {};
+        });
+      });
+    });
+    if (!status) return std::unexpected(status.error());
+    return out;
+  };
+  EXPECT_EQ(read(R"([{"x":1,"size":"2","x":[3],"price":0.5},["1","2"]])").value(),
+            "size=\"2\";price=0.5;price=\"1\";size=\"2\";");
+  EXPECT_EQ(read(R"([{"price":"1","size":"2","price":"3"}])").error(),
+            "duplicate field `price` at line 1 column 34");
+  EXPECT_EQ(read(R"([["1"]])").error(), "invalid length 1, expected 2 elements at line 1 column 2");
+  // A fault inside a value of the wrong type is reported as the fault, and so is one inside a
+  // member the record does not read.
+  EXPECT_EQ(read(R"("\x")").error(), "invalid escape at line 1 column 3");
+  EXPECT_EQ(read(R"([{"other":[1,,2],"price":1}])").error(), "expected value at line 1 column 14");
+}
+
+// Members read as raw slices of the text (null as none), decoded strings or values; a visitor's own
+// error gets the member's position.
+TEST(JsonReader, MembersAsRawSlicesStringsOrValues) {
+  const std::string text = R"({"a": [ 1 ] ,"b":null,"c":"s\u0062","v":{"z":1,"y":[2]},"n":3})";
+  std::string got;
+  auto status = read_json(text, [&](JsonCursor& root) {
+    return root.members([&](std::string_view name, JsonCursor& value) -> JsonStatus {
+      if (name == "a") {
+        const auto raw = value.raw_unless_null().value();
+        EXPECT_EQ(raw->data(), text.data() + text.find('['));  // a slice, not a copy
+        got += std::string(*raw);
+      }
+      if (name == "b") got += value.raw_unless_null().value() ? "?" : ";null;";
+      if (name == "c") got += std::string(value.string().value_or("?"));
+      if (name == "v") got += compact_text(value.value().value_or(JsonValue()));
+      if (name == "n") return std::unexpected(value.error("bad n"));
+      return {};
+    });
+  });
+  EXPECT_EQ(got, R"([ 1 ];null;sb{"y":[2],"z":1})");
+  EXPECT_EQ(status.error(), "bad n at line 1 column 61");
+
+  // A value may be read once; the failure sticks whatever the visitor returns.
+  status = read_json("[1]", [&](JsonCursor& root) -> JsonStatus {
+    EXPECT_TRUE(root.skip());
+    EXPECT_FALSE(root.raw());
+    return {};
+  });
+  EXPECT_EQ(status.error(), "a JSON value was read twice");
+}
+
+TEST(JsonReader, NestedParsingOnOneThread) {
+  // A visitor that parses another text gets a parser of its own; the outer read goes on intact.
+  std::string inner;
+  const auto status = read_json(R"({"a":"[1, 2]","b":"x"})", [&](JsonCursor& root) {
+    return root.members([&](std::string_view name, JsonCursor& value) -> JsonStatus {
+      const auto text = value.string();
+      if (!text) return std::unexpected(text.error());
+      if (name == "a") inner = compact_text(parse_json(*text).value());
+      if (name == "b") inner += std::string(*text);
+      return {};
+    });
+  });
+  ASSERT_TRUE(status) << status.error();
+  EXPECT_EQ(inner, "[1,2]x");
+  // The thread's parser is reused across calls of different sizes.
+  EXPECT_TRUE(parse_json(std::string(100000, ' ') + "[1]"));
+  EXPECT_EQ(compact_text(parsed("[2]")), "[2]");
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,64 @@
+#include "text/quoted.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace orvane {
+namespace {
+
+struct Case {
+  std::string text;
+  std::string expected;
+};
+
+TEST(Quoted, EscapesWhatIsNotPrintable) {
+  const Case cases[] = {
+      {"", R"("")"},
+      {"abc 1.5", R"("abc 1.5")"},
+      {"a\"b\\c'd", R"("a\"b\\c'd")"},
+      {std::string("\0\t\r\n", 4), R"("\0\t\r\n")"},
+      {"\x01\x1f\x7f", R"("\u{1}\u{1f}\u{7f}")"},
+      {"\xc2\x85", R"("\u{85}")"},  // NEL, a C1 control
+      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
+       "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\""},
+      {"\xc2\xa0", R"("\u{a0}")"},        // NO-BREAK SPACE (Zs)
+      {"\xe2\x80\xa8", R"("\u{2028}")"},  // LINE SEPARATOR (Zl)
+      {"\xe2\x80\x8b", R"("\u{200b}")"},  // ZERO WIDTH SPACE (Cf)
+      {"\xef\xbb\xbf", R"("\u{feff}")"},  // BOM (Cf)
+      {"\xee\x80\x80", R"("\u{e000}")"},  // private use (Co)
+      {"\xcd\xb8", R"("\u{378}")"},       // unassigned (Cn)
+      {"e\xcc\x81", R"("e\u{301}")"},     // COMBINING ACUTE ACCENT (Grapheme_Extend)
+      {"\xe2\x80\x8d", R"("\u{200d}")"},  // ZWJ: Cf and Grapheme_Extend
+      {"\xe0\xa4\x95\xe0\xa4\xbf", "\"\xe0\xa4\x95\xe0\xa4\xbf\""},  // DEVANAGARI VOWEL SIGN I (Mc)
+      // Bytes outside well-formed UTF-8 are shown one by one.
+      {"a\xff"
+       "b",
+       R"("a\xffb")"},
+      {"\xed\xa0\x80", R"("\xed\xa0\x80")"},  // an encoded surrogate
+      {"\xc0\xaf", R"("\xc0\xaf")"},          // overlong "/"
+  };
+  for (const Case& c : cases) EXPECT_EQ(quoted_form(c.text), c.expected) << c.text;
+}
+
+TEST(Quoted, TrimsUnicodeWhiteSpace) {
+  const Case cases[] = {
+      {" \t\n\v\f\rx y\r\n ", "x y"},
+      {"\xc2\xa0\xe2\x80\x83x\xe3\x80\x80\xc2\x85", "x"},  // NBSP, EM SPACE, IDEOGRAPHIC SPACE, NEL
+      {"\xe2\x80\x8bx", "\xe2\x80\x8bx"},                  // ZERO WIDTH SPACE is not White_Space
+      {"\x1c"
+       "x\x1f",
+       "\x1c"
+       "x\x1f"},  // nor are the information separators
+      {"   ", ""},
+      {"", ""},
+      {" \xff ", "\xff"},
+      {" \xa0", "\xa0"},           // a lone trail byte stops trimming
+      {"x\xe3\x80", "x\xe3\x80"},  // so does a cut-off sequence
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(trim_white_space(c.text), c.expected) << quoted_form(c.text);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,53 @@
+#include "venues/opinion.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace orvane::opinion {
+namespace {
+
+std::string describe(const std::expected<DepthChange, std::string>& change) {
+  if (!change) return "error: " + change.error();
+  return change->token + " " + to_text(change->price) + " " + to_text(change->size) +
+         (change->side == 0 ? " bids" : " asks");
+}
+
+// Decodes `text` as it is (plain frames take the fast path) and again behind a member that only
+// the general reader takes (an escaped name): both readers must agree, on failures too.
+std::string decode_both(const std::string& text) {
+  auto change = decode(text);
+  if (text.size() > 2 && text[0] == '{' && text[1] != '}') {
+    auto general = decode(R"({"\u0070ad":0,)" + text.substr(1));
+    if (change || change.error().rfind("not JSON", 0) != 0) {
+      EXPECT_EQ(describe(general), describe(change)) << text;
+    }
+  }
+  return describe(change);
+}
+
+TEST(OpinionDecode, Frames) {
+  const std::string diff = R"({"msgType":"market.depth.diff",)";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {diff + R"("side":"bids","price":"0.45","size":10,"tokenId":"t1"})", "t1 0.45 10 bids"},
+      {diff + R"("side":"BIDS","price":0.45,"size":"1e1","tokenId":7})", "7 0.45 10 bids"},
+      {diff + R"("side":"bid","price":"0.45","size":"0","tokenId":null})", " 0.45 0 asks"},
+      {diff + R"("side":["bids"],"price":"1","size":"2","size":"-1"})", " 1 -1 asks"},
+      {"{", "error: not JSON: "},
+      {"[]", "error: not a depth change"},
+      {R"({"msgType":"market.depth.DIFF","price":1,"size":1})", "error: not a depth change"},
+      {diff + R"("size":1})", R"(error: missing "price")"},
+      {diff + R"("price":1})", R"(error: missing "size")"},
+      {diff + R"("price":1,"size":1,"tokenId":{"a":1}})", R"(error: not text: {"a":1})"},
+      {diff + R"("price":{"value":"1"},"size":1})", R"(error: not a decimal: {"value":"1"})"},
+      {diff + R"("price":"1","size":"1e-30"})", "error: not a decimal: "},
+  };
+  for (const auto& [text, expected] : cases) {
+    const std::string got = decode_both(text);
+    EXPECT_EQ(got.substr(0, expected.size()), expected) << text;
+  }
+}
+
+}  // namespace
+}  // namespace orvane::opinion

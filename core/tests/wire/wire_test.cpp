@@ -1,0 +1,161 @@
+#include "wire/wire.h"
+
+#include <gtest/gtest.h>
+
+#include "json/json.h"
+
+namespace orvane::wire {
+namespace {
+
+// Successful results as canonical Decimal text, failures as their message.
+template <typename T>
+std::string shown(const std::expected<T, std::string>& result) {
+  if (!result) return "error: " + result.error();
+  if constexpr (std::is_same_v<T, Decimal>) {
+    return to_text(*result);
+  } else if constexpr (std::is_same_v<T, std::optional<int64_t>>) {
+    return *result ? std::to_string(**result) : "none";
+  } else if constexpr (std::is_same_v<T, int64_t>) {
+    return std::to_string(*result);
+  } else {
+    return *result;
+  }
+}
+
+JsonValue json(std::string_view text) { return parse_json(text).value(); }
+
+struct Case {
+  std::string input;
+  std::string expected;
+};
+
+// The grammar itself is decimal_test's; here the trimming and the message around its reason.
+TEST(WireParseDecimal, TrimsAndQuotes) {
+  const Case cases[] = {
+      {" 0.45 ", "0.45"},
+      {"\xc2\xa0-0.010\xe3\x80\x80", "-0.010"},  // NBSP and ideographic space are trimmed
+      {"", "error: not a decimal: \"\" (Failed to parse)"},
+      {" abc\t", "error: not a decimal: \"abc\" (Failed to parse)"},
+      {"xe5", "error: not a decimal: \"xe5\" (Invalid decimal: unknown character)"},
+      {"1e-30",
+       "error: not a decimal: \"1e-30\" (Scale exceeds the maximum precision allowed: 30 > 28)"},
+      {"0.5\"\n", "error: not a decimal: \"0.5\\\"\" (Failed to parse)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(shown(parse_decimal(c.input)), c.expected) << c.input;
+}
+
+TEST(WireDecimal, JsonShapes) {
+  const Case plain[] = {
+      {"\"0.5\"", "0.5"},
+      {"0.1", "0.1"},
+      {"1e-7", "0.0000001"},
+      {"18446744073709551615", "18446744073709551615"},
+      {"true", "error: not a decimal: true"},
+      {"null", "error: not a decimal: null"},
+      {"{\"value\":\"1\"}", "error: not a decimal: {\"value\":\"1\"}"},
+  };
+  for (const Case& c : plain) EXPECT_EQ(shown(plain_decimal(json(c.input))), c.expected) << c.input;
+  const Case unwrapped[] = {
+      {"{\"value\":0.5}", "0.5"},
+      {"{\"value\":\" 2 \"}", "2"},
+      {"{\"price\":1}", "error: not a decimal: null"},
+      {"{}", "error: not a decimal: null"},
+      {"{\"value\":{\"value\":\"1\"}}", "error: not a decimal: {\"value\":\"1\"}"},
+  };
+  for (const Case& c : unwrapped) EXPECT_EQ(shown(decimal(json(c.input))), c.expected) << c.input;
+
+  EXPECT_EQ(shown(decimal_at(json(R"({"price":"0.25"})"), "price")), "0.25");
+  EXPECT_EQ(shown(decimal_at(json(R"({"price":null})"), "price")), "error: not a decimal: null");
+  EXPECT_EQ(shown(decimal_at(json(R"({"size":1})"), "price")), "error: missing \"price\"");
+  EXPECT_EQ(shown(decimal_at(json("[1]"), "price")), "error: missing \"price\"");
+  EXPECT_EQ(shown(decimal_at(json("{}"), "pri\"ce\n")), "error: missing \"pri\\\"ce\\n\"");
+}
+
+TEST(WireDecimal, RawFields) {
+  const Case cases[] = {
+      {"\"0.5\"", "0.5"},
+      {"\"0\\u002e5\"", "0.5"},
+      {"0.5", "0.5"},
+      {"{\"value\":\"0.5\"}", "0.5"},
+      {"\"abc\"", "error: not a decimal: \"abc\" (Failed to parse)"},
+      {"\"0.5\" x", "error: trailing characters at line 1 column 7"},
+      {"nul", "error: EOF while parsing a value at line 1 column 3"},
+      {"true", "error: not a decimal: true"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(shown(decimal_raw(c.input, "size")), c.expected) << c.input;
+  EXPECT_EQ(shown(decimal_raw(std::nullopt, "size")), "error: missing \"size\"");
+}
+
+TEST(WireParseInt, Boundaries) {
+  const Case cases[] = {
+      {" 7 ", "7"},
+      {"1_000", "1000"},
+      {"_5_", "5"},
+      {"-9223372036854775808", "-9223372036854775808"},
+      {"000000000000000000000000042", "42"},
+      {"9223372036854775808", "error: not an integer: \"9223372036854775808\""},
+      {"-9223372036854775809", "error: not an integer: \"-9223372036854775809\""},
+      {"+", "error: not an integer: \"+\""},
+      {"+-1", "error: not an integer: \"+-1\""},
+      {"12 34", "error: not an integer: \"12 34\""},
+      {" 1.5", "error: not an integer: \" 1.5\""},
+      {"\xd9\xa1", "error: not an integer: \"\xd9\xa1\""},  // ARABIC-INDIC DIGIT ONE is not ASCII
+  };
+  for (const Case& c : cases) EXPECT_EQ(shown(parse_int(c.input)), c.expected) << c.input;
+}
+
+TEST(WirePolymarketMs, SecondsOrMilliseconds) {
+  const Case cases[] = {
+      {"1700000000", "1700000000000"},
+      {"1700000000000", "1700000000000"},
+      {"\"1700000000\"", "1700000000000"},
+      {"100000000000", "100000000000000"},
+      {"100000000001", "100000000001"},
+      {"0", "0"},
+      {"\"\"", "none"},
+      {"null", "none"},
+      {"\" \"", "error: not an integer: \" \""},
+      {"1.5", "error: not an integer: 1.5"},
+      {"1e20", "error: not an integer: 1e+20"},
+      {"9223372036854775808", "error: not an integer: 9223372036854775808"},
+      {"false", "error: not an integer: false"},
+      {"-9300000000000000", "error: timestamp out of range: -9300000000000000"},
+      {"\"-9300000000000000\"", "error: timestamp out of range: -9300000000000000"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(shown(polymarket_ms(json(c.input))), c.expected) << c.input;
+    EXPECT_EQ(shown(polymarket_ms_raw(c.input)), c.expected) << c.input;
+  }
+  EXPECT_EQ(shown(polymarket_ms_raw(std::nullopt)), "none");
+  EXPECT_EQ(shown(polymarket_ms_raw("\"17\\u0030\"")), "170000");
+  EXPECT_EQ(shown(polymarket_ms_raw("\"1")),
+            "error: EOF while parsing a string at line 1 column 2");
+}
+
+TEST(WireText, FalsyValuesAreEmpty) {
+  const Case cases[] = {
+      {"null", ""},
+      {"false", ""},
+      {"true", "True"},
+      {"0", ""},
+      {"-0.0", ""},
+      {"7", "7"},
+      {"1.5", "1.5"},
+      {"1e-7", "1e-07"},
+      {"\" a \"", " a "},
+      {"[]", ""},
+      {"[1]", "error: not text: [1]"},
+      {"{\"b\":1,\"a\":[]}", "error: not text: {\"a\":[],\"b\":1}"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(shown(text_or_empty(json(c.input))), c.expected) << c.input;
+    EXPECT_EQ(shown(text_raw(c.input)), c.expected) << c.input;
+  }
+  EXPECT_EQ(shown(text_or_empty(nullptr)), "");
+  EXPECT_EQ(shown(text_raw(std::nullopt)), "");
+  EXPECT_EQ(shown(text_raw(R"("a\"b")")), "a\"b");
+  EXPECT_EQ(shown(text_raw("\"a\\qb\"")), "error: invalid escape at line 1 column 4");
+}
+
+}  // namespace
+}  // namespace orvane::wire
