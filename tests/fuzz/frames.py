@@ -8,7 +8,7 @@ repeated members) and then, sometimes, its text (truncation, flipped or inserted
 import json
 from pathlib import Path
 
-STREAM = Path(__file__).resolve().parent.parent / "data" / "polymarket_stream.jsonl"
+STREAM = Path(__file__).resolve().parent.parent / "venues" / "data" / "polymarket_stream.jsonl"
 
 ASSETS = ["A", "B", "7"]
 TICKERS = ["T", "U"]
