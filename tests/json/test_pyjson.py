@@ -34,7 +34,7 @@ def same(a, b) -> bool:
     if isinstance(a, float):
         return a == b and math.copysign(1, a) == math.copysign(1, b)
     if isinstance(a, list):
-        return len(a) == len(b) and all(same(x, y) for x, y in zip(a, b))
+        return len(a) == len(b) and all(same(x, y) for x, y in zip(a, b, strict=True))
     if isinstance(a, dict):
         return list(a) == sorted(b) and all(same(a[k], b[k]) for k in a)
     return a == b
@@ -68,7 +68,7 @@ def test_float_number_text_is_repr(number):
     written = repr(number)
     exact = Decimal(written)
     _sign, digits, exponent = exact.as_tuple()
-    fits = -28 <= exponent and int("".join(map(str, digits))) * 10 ** max(exponent, 0) < 2**96
+    fits = exponent >= -28 and int("".join(map(str, digits))) * 10 ** max(exponent, 0) < 2**96
     if not fits:
         return  # outside the Decimal range: the decoder may refuse or round
     (level,), _, _, _ = change.apply(LocalBook())

@@ -12,10 +12,15 @@ from orvane._core import (
     KalshiBookMessage,
     LocalBook,
     OpinionDepthChange,
+    RouterLevels,
+    Secp256k1Signer,
     kalshi_book_message,
     opinion_depth,
     polymarket_market,
+    polymarket_order_hash,
     polymarket_us_market_data,
+    router_levels,
+    router_view,
 )
 
 # Everything the module may register, in the order it registers it.
@@ -26,6 +31,7 @@ REGISTRATION_ORDER = [
 ]  # fmt: skip
 KALSHI = '{"type":"orderbook_delta","msg":{"price_dollars":"0.5","delta_fp":"1"}}'
 OPINION = '{"msgType":"market.depth.diff","price":"0.5","size":"1"}'
+KEY = "0x4c0883a69102937d6231471b5dbb6204fe5129617082792ae468d01a3f362318"
 
 
 def test_version_and_registration_order():
@@ -34,7 +40,14 @@ def test_version_and_registration_order():
     assert names[:2] == ["LocalBook", "BookSide"]
     assert names == [name for name in REGISTRATION_ORDER if name in names]
     assert list(vars(_core))[-1] == "__version__"
-    for cls in (LocalBook, BookSide, KalshiBookMessage, OpinionDepthChange):
+    for cls in (
+        LocalBook,
+        BookSide,
+        KalshiBookMessage,
+        OpinionDepthChange,
+        RouterLevels,
+        Secp256k1Signer,
+    ):
         assert (cls.__module__, cls.__qualname__) == ("orvane._core", cls.__name__)
 
 
@@ -52,7 +65,7 @@ def test_reimport_keeps_class_objects():
         sys.modules["orvane._core"] = orvane._core = saved
 
 
-@pytest.mark.parametrize("cls", [BookSide, KalshiBookMessage, OpinionDepthChange])
+@pytest.mark.parametrize("cls", [BookSide, KalshiBookMessage, OpinionDepthChange, RouterLevels])
 def test_classes_made_only_by_the_module_are_immutable(cls):
     with pytest.raises(TypeError):
         cls()
@@ -60,8 +73,10 @@ def test_classes_made_only_by_the_module_are_immutable(cls):
         cls.apply = None
 
 
-# (display name, args, kwargs, message after the display name).
+# (display name, args, kwargs, message after the display name): every entry point's binder.
 BINDING_FAILURES = [
+    ("LocalBook.__new__", (1,), {}, "takes 0 positional arguments but 1 was given"),
+    ("LocalBook.__new__", (), {"x": 1}, "got an unexpected keyword argument 'x'"),
     ("LocalBook.add", ("bid", 1), {}, "missing 1 required positional argument: 'delta'"),
     ("LocalBook.add", (), {}, "missing 3 required positional arguments: 'side', 'price' and 'delta'"),
     ("LocalBook.set", (), {"price": 1}, "missing 2 required positional arguments: 'side' and 'size'"),
@@ -76,7 +91,24 @@ BINDING_FAILURES = [
     ("BookSide.pop", (1,), {"default": 2}, "got an unexpected keyword argument 'default'"),
     ("polymarket_market", ("[]", {}, {}), {}, "missing 1 required positional argument: 'markets'"),
     ("polymarket_us_market_data", (), {"raw": "{}"}, "missing 1 required positional argument: 'books'"),
+    ("router_levels", ([], None), {}, "missing 1 required positional argument: 'buy'"),
+    ("router_view", (), {"book": None}, "missing 1 required positional argument: 'flip'"),
+    ("RouterLevels.walk", (True, 1, 1), {}, "missing 1 required positional argument: 'excluded'"),
+    ("RouterLevels.walk", (True, 1, 1, []), {"x": 1}, "got an unexpected keyword argument 'x'"),
+    ("Secp256k1Signer.__new__", (), {}, "missing 1 required positional argument: 'private_key'"),
+    ("Secp256k1Signer.__new__", (KEY,), {"private_key": KEY}, "got multiple values for argument 'private_key'"),
+    ("polymarket_order_hash", ("1",) * 11, {}, "missing 1 required positional argument: 'neg_risk'"),
+    ("Secp256k1Signer.opinion_sign_order", (), {"fee": 1}, "got an unexpected keyword argument 'fee'"),
 ]  # fmt: skip
+
+
+def bound(name, book):
+    owner, _, method = name.rpartition(".")
+    if method == "__new__":
+        return getattr(_core, owner)
+    targets = {"": _core, "LocalBook": book, "BookSide": book.bids, "RouterLevels": LEVELS,
+               "Secp256k1Signer": Secp256k1Signer(KEY)}  # fmt: skip
+    return getattr(targets[owner], method)
 
 
 @pytest.mark.parametrize(("name", "args", "kwargs", "message"), BINDING_FAILURES)
@@ -84,10 +116,8 @@ def test_binding_failures(name, args, kwargs, message, snapshot):
     book = LocalBook()
     book.replace([("1", 1)], [("0.6", 2)])
     before = snapshot(book)
-    owner, _, method = name.rpartition(".")
-    target = {"": _core, "LocalBook": book, "BookSide": book.bids}[owner]
     with pytest.raises(TypeError) as info:
-        getattr(target, method)(*args, **kwargs)
+        bound(name, book)(*args, **kwargs)
     assert str(info.value) == f"{name}() {message}"
     assert snapshot(book) == before
 
@@ -157,6 +187,15 @@ BOOK_SIDE_DOC = (
     "writes the book it came from. Keys iterate in ascending price order."
 )
 ANY = object()  # a docstring whose wording is free, only its signature line is fixed
+LEVELS = router_levels([], lambda market_id, price, one: 0, True)
+POLYMARKET_ORDER = (
+    "salt, maker, signer, token_id, maker_amount, taker_amount, side, signature_type, timestamp, "
+    "metadata, builder, neg_risk"
+)
+OPINION_ORDER = (
+    "salt, maker, signer, taker, token_id, maker_amount, taker_amount, expiration, nonce, "
+    "fee_rate_bps, side, signature_type, exchange"
+)
 
 SIGNATURES = [
     (LocalBook, "()", LOCAL_BOOK_DOC),
@@ -188,6 +227,20 @@ SIGNATURES = [
     (OpinionDepthChange.apply, "($self, book)", ANY),
     (polymarket_market, "(raw, books, unverified, markets)", None),
     (polymarket_us_market_data, "(raw, books)", ANY),
+    (router_view, "(book, flip)", ANY),
+    (router_levels, "(members, fee, buy)", ANY),
+    (RouterLevels, None, "One side of the members' books merged and sorted best-net first."),
+    (RouterLevels.walk, "($self, buy, quantity, limit, excluded)", ANY),
+    (Secp256k1Signer, "(private_key)", ANY),
+    (Secp256k1Signer.address, None, "The key's address, checksummed."),
+    (Secp256k1Signer.sign_digest, "($self, digest)",
+     "`r || s || v` over a 32-byte digest, as `Account._sign_hash` gives it."),
+    (polymarket_order_hash, f"({POLYMARKET_ORDER})",
+     "The Polymarket order's EIP-712 digest, `0x`-hex: the id the CLOB gives it."),
+    (Secp256k1Signer.polymarket_sign_order, f"($self, {POLYMARKET_ORDER})",
+     "The Polymarket order's signature, `0x`-hex, for its wallet type."),
+    (Secp256k1Signer.opinion_sign_order, f"($self, {OPINION_ORDER})",
+     "The Opinion order's signature, `0x`-hex, over the market's exchange."),
 ]  # fmt: skip
 
 

@@ -1,4 +1,5 @@
-"""The Decimal and BookLevel objects the module hands out: caching, identity and references."""
+"""The Decimal and BookLevel objects the module hands out: caching, identity, and the references
+every entry point keeps (none) of its arguments."""
 
 import contextlib
 import subprocess
@@ -7,7 +8,17 @@ from concurrent.futures import ThreadPoolExecutor
 from decimal import Decimal
 
 import pytest
-from orvane._core import LocalBook
+from orvane._core import (
+    LocalBook,
+    Secp256k1Signer,
+    kalshi_book_message,
+    opinion_depth,
+    polymarket_market,
+    polymarket_order_hash,
+    polymarket_us_market_data,
+    router_levels,
+    router_view,
+)
 from orvane.ws.base import BookLevel
 
 CAPACITY = 1 << 14
@@ -110,7 +121,21 @@ CALLS = {
     "levels": lambda b, o: b.levels(o),
     "mirrored": lambda b, o: b.mirrored(o),
     "fields": lambda b, o: (setattr(b, "sequence", o), b.mirrored(), setattr(b, "sequence", None)),
+    "kalshi": lambda b, o: kalshi_book_message(o, {"T": b}),
+    "opinion": lambda b, o: opinion_depth(o).apply(b),
+    "polymarket": lambda b, o: polymarket_market(o, {"A": b}, {"A": (o, o, o)}, {o: o}),
+    "polymarket_us": lambda b, o: polymarket_us_market_data(o, {"s": b}),
+    "router_view": lambda b, o: router_view(b, o),
+    "router_levels": lambda b, o: router_levels([(o, [(o, o)])], lambda *_: o, True),
+    "walk": lambda b, o: router_levels([("a", [("0.4", 1)])], lambda *_: 0, True).walk(
+        True, o, o, [o]
+    ),
+    "signer": lambda b, o: Secp256k1Signer(o),
+    "sign_digest": lambda b, o: SIGNER.sign_digest(o),
+    "order_hash": lambda b, o: polymarket_order_hash(*[o] * 11, o),
+    "sign_order": lambda b, o: SIGNER.polymarket_sign_order(*[o] * 6, 0, 0, o, o, o, False),
 }
+SIGNER = Secp256k1Signer("0x" + "11" * 32)
 
 
 @pytest.mark.parametrize("value", VALUES.values(), ids=VALUES.keys())

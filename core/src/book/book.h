@@ -46,7 +46,7 @@ struct Book {
 
   // Adds `delta` to the size at `price` (zero when absent), then `set`s the sum. The error is an
   // internal failure: the sum left the Decimal range.
-  std::expected<Decimal, std::string> add(Side s, const Decimal& price, const Decimal& delta);
+  std::expected<Decimal, Error> add(Side s, const Decimal& price, const Decimal& delta);
 
   // Rebuilds both sides from the positive pairs and marks the book ready.
   void replace(std::span<const Level> bid_pairs, std::span<const Level> ask_pairs);
@@ -68,7 +68,7 @@ struct Book {
   };
   // The complementary instrument's view: a price p here is `face - p` there, bids and asks swapped.
   // Every level maps to one level, even at or below zero. The error is an internal failure.
-  std::expected<Sides, std::string> mirrored(const Decimal& face) const;
+  std::expected<Sides, Error> mirrored(const Decimal& face) const;
 };
 
 }  // namespace orvane

@@ -231,14 +231,13 @@ Decimal to_decimal(const Parts& parts) {
 }
 
 // Everything after a failed plain parse: kept out of line so that the hot path stays small.
-[[gnu::noinline, gnu::cold]] std::expected<Decimal, std::string> parse_fallback(
-    std::string_view text) {
+[[gnu::noinline, gnu::cold]] std::expected<Decimal, Error> parse_fallback(std::string_view text) {
   if (text.find_first_of("eE") != std::string_view::npos) {
     if (const Parsed rounded = parse_scientific(text, true)) return to_decimal(*rounded);
   }
   const Parsed strict = parse_scientific(text, false);
   if (strict) return to_decimal(*strict);
-  return std::unexpected(reason_text(strict.error()));
+  return std::unexpected(Error(ErrorCode::kInvalidDecimal, reason_text(strict.error())));
 }
 
 // An unsigned integer of up to 192 bits, three 64-bit limbs, least significant first: wide enough
@@ -310,8 +309,8 @@ struct Wide {
 
 // The exact magnitude at `scale` does not fit 96 bits: drop the fewest fractional digits that make
 // it fit, rounding half to even on everything dropped.
-std::expected<Decimal, std::string> reduce(Wide magnitude, uint32_t scale, bool negative,
-                                           const char* overflow) {
+std::expected<Decimal, Error> reduce(Wide magnitude, uint32_t scale, bool negative,
+                                     const char* overflow) {
   unsigned first_dropped = 0;  // the most significant dropped digit
   bool rest_nonzero = false;   // any dropped digit below it
   while (scale > 0) {
@@ -328,11 +327,11 @@ std::expected<Decimal, std::string> reduce(Wide magnitude, uint32_t scale, bool 
     }
     return Decimal::from_parts(kept, scale, negative);
   }
-  return std::unexpected(std::string(overflow));
+  return std::unexpected(Error(ErrorCode::kOverflow, overflow));
 }
 
-std::expected<Decimal, std::string> add_signed(const Decimal& a, const Decimal& b, bool b_negative,
-                                               const char* overflow) {
+std::expected<Decimal, Error> add_signed(const Decimal& a, const Decimal& b, bool b_negative,
+                                         const char* overflow) {
   const bool a_negative = a.is_negative();
   const uint32_t scale = a.scale() > b.scale() ? a.scale() : b.scale();
   const uint32_t a_shift = scale - a.scale();
@@ -383,19 +382,21 @@ std::expected<Decimal, std::string> add_signed(const Decimal& a, const Decimal& 
 
 }  // namespace
 
-std::expected<Decimal, std::string> parse(std::string_view text) {
+std::expected<Decimal, Error> parse(std::string_view text) {
   if (const Parsed plain = parse_plain(text, kMaxScale)) return to_decimal(*plain);
   return parse_fallback(text);
 }
 
-std::expected<Decimal, std::string> parse_exact(std::string_view text) {
+std::expected<Decimal, Error> parse_exact(std::string_view text) {
   if (const Parsed plain = parse_plain(text, kMaxScale)) {
-    if (plain->inexact) return std::unexpected(std::string(kInexact));
+    if (plain->inexact)
+      return std::unexpected(Error(ErrorCode::kInvalidDecimal, std::string(kInexact)));
     return to_decimal(*plain);
   }
   if (text.find_first_of("eE") != std::string_view::npos) {
     if (const Parsed rounded = parse_scientific(text, true)) {
-      if (rounded->inexact) return std::unexpected(std::string(kInexact));
+      if (rounded->inexact)
+        return std::unexpected(Error(ErrorCode::kInvalidDecimal, std::string(kInexact)));
       return to_decimal(*rounded);
     }
   }
@@ -435,11 +436,11 @@ std::string to_text(const Decimal& value) {
   return std::string(p, end);
 }
 
-std::expected<Decimal, std::string> add(const Decimal& a, const Decimal& b) {
+std::expected<Decimal, Error> add(const Decimal& a, const Decimal& b) {
   return add_signed(a, b, b.is_negative(), "Addition overflowed");
 }
 
-std::expected<Decimal, std::string> sub(const Decimal& a, const Decimal& b) {
+std::expected<Decimal, Error> sub(const Decimal& a, const Decimal& b) {
   return add_signed(a, b, !b.is_negative(), "Subtraction overflowed");
 }
 

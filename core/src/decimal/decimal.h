@@ -14,9 +14,11 @@
 #include <string>
 #include <string_view>
 
+#include "text/error.h"
+
 namespace orvane {
 
-__extension__ typedef unsigned __int128 u128;
+__extension__ using u128 = unsigned __int128;
 
 inline constexpr uint32_t kMaxScale = 28;
 inline constexpr u128 kMaxMantissa = (u128{1} << 96) - 1;
@@ -138,24 +140,24 @@ struct ValueLess {
 };
 
 // The one text grammar: plain notation, then scientific notation with rounding when the text holds
-// "e" or "E", then strict scientific notation. Does not trim. The error is the reason text, for
-// example "Failed to parse" or "Invalid decimal: unknown character".
-std::expected<Decimal, std::string> parse(std::string_view text);
+// "e" or "E", then strict scientific notation. Does not trim. Errors: kInvalidDecimal with the
+// reason text, for example "Failed to parse" or "Invalid decimal: unknown character".
+std::expected<Decimal, Error> parse(std::string_view text);
 
-// `parse`, refusing with kInexact a text whose value it would have to round (digits other than zero
-// beyond what the Decimal holds), for callers that must be exact or nothing.
+// `parse`, refusing (kInvalidDecimal, kInexact) a text whose value it would have to round (digits
+// other than zero beyond what the Decimal holds), for callers that must be exact or nothing.
 inline constexpr std::string_view kInexact = "Inexact decimal: more digits than a Decimal holds";
-std::expected<Decimal, std::string> parse_exact(std::string_view text);
+std::expected<Decimal, Error> parse_exact(std::string_view text);
 
 // Canonical text: optional "-", integer digits, and exactly `scale` fractional digits after a point
 // when the scale is above zero. Never an exponent.
 std::string to_text(const Decimal& value);
 
 // Exact sum at the larger scale; when that does not fit 96 bits, the fewest fractional digits are
-// dropped with half-even rounding. Errors ("Addition overflowed" / "Subtraction overflowed") only
-// when the result does not fit even at scale 0: an internal failure for the caller.
-std::expected<Decimal, std::string> add(const Decimal& a, const Decimal& b);
-std::expected<Decimal, std::string> sub(const Decimal& a, const Decimal& b);
+// dropped with half-even rounding. Errors: kOverflow ("Addition overflowed" / "Subtraction
+// overflowed") only when the result does not fit even at scale 0.
+std::expected<Decimal, Error> add(const Decimal& a, const Decimal& b);
+std::expected<Decimal, Error> sub(const Decimal& a, const Decimal& b);
 
 // The same value with trailing fractional zeros removed.
 Decimal normalize(const Decimal& value);

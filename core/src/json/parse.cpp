@@ -326,8 +326,8 @@ JsonStatus run(std::string_view text, Body&& body) {
     std::size_t count = 0;
     for (auto element : wrapper) {
       od::value item;
-      if (const auto e = std::move(element).get(item)) {
-        s.fail_code(e, s.location());
+      if (const auto error = std::move(element).get(item)) {
+        s.fail_code(error, s.location());
         break;
       }
       if (count++ > 0) {

@@ -29,27 +29,14 @@ class JsonValue {
   // Null.
   JsonValue() = default;
 
-  static JsonValue null() { return JsonValue(); }
-  static JsonValue boolean(bool value) {
-    return JsonValue(Storage(std::in_place_type<bool>, value));
-  }
-  static JsonValue unsigned_integer(uint64_t value) {
-    return JsonValue(Storage(std::in_place_type<uint64_t>, value));
-  }
+  static JsonValue null();
+  static JsonValue boolean(bool value);
+  static JsonValue unsigned_integer(uint64_t value);
   // A negative value takes the negative form, any other the unsigned form.
-  static JsonValue integer(int64_t value) {
-    return value < 0 ? JsonValue(Storage(std::in_place_type<int64_t>, value))
-                     : unsigned_integer(static_cast<uint64_t>(value));
-  }
-  static JsonValue floating(double value) {
-    return JsonValue(Storage(std::in_place_type<double>, value));
-  }
-  static JsonValue string(std::string value) {
-    return JsonValue(Storage(std::in_place_type<std::string>, std::move(value)));
-  }
-  static JsonValue array(JsonArray elements) {
-    return JsonValue(Storage(std::in_place_type<JsonArray>, std::move(elements)));
-  }
+  static JsonValue integer(int64_t value);
+  static JsonValue floating(double value);
+  static JsonValue string(std::string value);
+  static JsonValue array(JsonArray elements);
   // Members in any order; they are sorted by name and, for a repeated name, the last one is kept.
   static JsonValue object(std::vector<JsonMember> members);
 
@@ -78,7 +65,7 @@ class JsonValue {
  private:
   using Storage = std::variant<std::monostate, bool, uint64_t, int64_t, double, std::string,
                                JsonArray, JsonObject>;
-  explicit JsonValue(Storage storage) : storage_(std::move(storage)) {}
+  explicit JsonValue(Storage storage);
 
   Storage storage_;
 };
@@ -89,5 +76,29 @@ struct JsonMember {
 
   friend bool operator==(const JsonMember&, const JsonMember&) = default;
 };
+
+// Defined here, once JsonMember is complete: building or destroying the storage instantiates
+// std::vector<JsonMember>'s members, which a conforming compiler may do at the point of use.
+inline JsonValue::JsonValue(Storage storage) : storage_(std::move(storage)) {}
+inline JsonValue JsonValue::null() { return JsonValue(); }
+inline JsonValue JsonValue::boolean(bool value) {
+  return JsonValue(Storage(std::in_place_type<bool>, value));
+}
+inline JsonValue JsonValue::unsigned_integer(uint64_t value) {
+  return JsonValue(Storage(std::in_place_type<uint64_t>, value));
+}
+inline JsonValue JsonValue::integer(int64_t value) {
+  return value < 0 ? JsonValue(Storage(std::in_place_type<int64_t>, value))
+                   : unsigned_integer(static_cast<uint64_t>(value));
+}
+inline JsonValue JsonValue::floating(double value) {
+  return JsonValue(Storage(std::in_place_type<double>, value));
+}
+inline JsonValue JsonValue::string(std::string value) {
+  return JsonValue(Storage(std::in_place_type<std::string>, std::move(value)));
+}
+inline JsonValue JsonValue::array(JsonArray elements) {
+  return JsonValue(Storage(std::in_place_type<JsonArray>, std::move(elements)));
+}
 
 }  // namespace orvane

@@ -19,7 +19,7 @@ std::optional<u128> align(u128 mantissa, uint32_t shift) {
 
 }  // namespace
 
-std::optional<Decimal> add(const Decimal& a, const Decimal& b) {
+std::optional<Decimal> exact_add(const Decimal& a, const Decimal& b) {
   const uint32_t scale = a.scale() > b.scale() ? a.scale() : b.scale();
   const std::optional<u128> ma = align(a.mantissa(), scale - a.scale());
   const std::optional<u128> mb = align(b.mantissa(), scale - b.scale());
@@ -41,7 +41,7 @@ std::optional<Decimal> add(const Decimal& a, const Decimal& b) {
   return Decimal::from_parts(sum, scale, negative);
 }
 
-std::optional<Decimal> mul(const Decimal& a, const Decimal& b) {
+std::optional<Decimal> exact_mul(const Decimal& a, const Decimal& b) {
   const uint32_t scale = a.scale() + b.scale();
   if (scale > kMaxScale) return std::nullopt;
   const bool negative = a.is_negative() != b.is_negative();

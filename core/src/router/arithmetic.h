@@ -12,8 +12,7 @@
 
 namespace orvane::router {
 
-// Call these as router::add and router::mul: orvane::add (the rounding sum of decimal/decimal.h) is
-// found by argument lookup too, and an unqualified call is ambiguous.
+// Named exact_*: orvane::add, the rounding sum of decimal/decimal.h, is a different operation.
 
 // Most significant digits a result may have: the precision of Python's default decimal context.
 // Digits are counted on the mantissa, trailing zeros included (1.0000000000000000000000000000 with
@@ -23,15 +22,15 @@ inline constexpr uint32_t kMaxDigits = 28;
 // The exact a + b at scale max(scale(a), scale(b)), or nothing when its mantissa would reach 10^28.
 // A zero sum is zero at that scale, negative only when both operands carry the sign flag.
 // Examples: 0.45 + 0.010 = 0.460; 1 + (-1) = 0; 0.5500 + (-0.05) = 0.5000.
-std::optional<Decimal> add(const Decimal& a, const Decimal& b);
+std::optional<Decimal> exact_add(const Decimal& a, const Decimal& b);
 
 // The exact a * b at scale scale(a) + scale(b), negative when exactly one operand is (0 x -1 is a
 // negative zero), or nothing when that scale exceeds 28 or the mantissa would reach 10^28. Nothing
 // also when rescaling would only drop zeros: 1e-13 x 1e-16 has scale 29 and is refused.
 // Examples: 0.5 x 10 = 5.0; 0.55 x 3 = 1.65.
-std::optional<Decimal> mul(const Decimal& a, const Decimal& b);
+std::optional<Decimal> exact_mul(const Decimal& a, const Decimal& b);
 
-// a - b is add(a, negate(b)): sign changes are made on the sign flag, never with arithmetic.
+// a - b is exact_add(a, negate(b)): sign changes are made on the sign flag, never with arithmetic.
 constexpr Decimal negate(const Decimal& value) { return value.negated(); }
 
 // The operand with its sign flag cleared.

@@ -6,32 +6,32 @@
 
 namespace orvane::router {
 
-std::optional<Level> make_level(const Decimal& price, const Decimal& size, const Decimal& fee,
-                                size_t member, bool buy) {
+std::optional<LadderLevel> make_level(const Decimal& price, const Decimal& size, const Decimal& fee,
+                                      size_t member, bool buy) {
   // Integer zero, not the fee's own zero: 0.50 + 0 stays 0.50, where 0.50 + 0.000 would be 0.500.
   const Decimal unit_fee = fee > Decimal{} ? fee : Decimal{};
-  const std::optional<Decimal> net = router::add(price, buy ? unit_fee : negate(unit_fee));
+  const std::optional<Decimal> net = router::exact_add(price, buy ? unit_fee : negate(unit_fee));
   if (!net) return std::nullopt;
-  return Level{price, *net, size, member};
+  return LadderLevel{price, *net, size, member};
 }
 
 namespace {
 
 // Ladder order by (net, price), both by value.
-std::strong_ordering by_key(const Level& a, const Level& b) {
+std::strong_ordering by_key(const LadderLevel& a, const LadderLevel& b) {
   const std::strong_ordering net = a.net <=> b.net;
   return net != 0 ? net : a.price <=> b.price;
 }
 
 }  // namespace
 
-void sort(std::span<Level> levels, bool buy) {
+void sort(std::span<LadderLevel> levels, bool buy) {
   if (buy) {
     std::stable_sort(levels.begin(), levels.end(),
-                     [](const Level& a, const Level& b) { return by_key(a, b) < 0; });
+                     [](const LadderLevel& a, const LadderLevel& b) { return by_key(a, b) < 0; });
   } else {
     std::stable_sort(levels.begin(), levels.end(),
-                     [](const Level& a, const Level& b) { return by_key(a, b) > 0; });
+                     [](const LadderLevel& a, const LadderLevel& b) { return by_key(a, b) > 0; });
   }
 }
 
@@ -59,14 +59,15 @@ std::vector<uint8_t> excluded_members(std::span<const std::string_view> member_i
 namespace {
 
 // Adds one level's take to its member's slot; false when a sum or product cannot be exact.
-bool fill(Slot& slot, const Level& level, const Decimal& take, bool buy) {
-  const std::optional<Decimal> quantity = router::add(slot.quantity, take);
-  const std::optional<Decimal> spent = router::mul(level.net, take);
-  const std::optional<Decimal> cost = spent ? router::add(slot.cost, *spent) : std::nullopt;
-  const std::optional<Decimal> fee_delta = router::add(level.net, negate(level.price));
+bool fill(Slot& slot, const LadderLevel& level, const Decimal& take, bool buy) {
+  const std::optional<Decimal> quantity = router::exact_add(slot.quantity, take);
+  const std::optional<Decimal> spent = router::exact_mul(level.net, take);
+  const std::optional<Decimal> cost = spent ? router::exact_add(slot.cost, *spent) : std::nullopt;
+  const std::optional<Decimal> fee_delta = router::exact_add(level.net, negate(level.price));
   const std::optional<Decimal> fee_part =
-      fee_delta ? router::mul(abs(*fee_delta), take) : std::nullopt;
-  const std::optional<Decimal> fee = fee_part ? router::add(slot.fee, *fee_part) : std::nullopt;
+      fee_delta ? router::exact_mul(abs(*fee_delta), take) : std::nullopt;
+  const std::optional<Decimal> fee =
+      fee_part ? router::exact_add(slot.fee, *fee_part) : std::nullopt;
   if (!quantity || !cost || !fee) return false;
   slot.quantity = *quantity;
   slot.cost = *cost;
@@ -77,12 +78,12 @@ bool fill(Slot& slot, const Level& level, const Decimal& take, bool buy) {
 
 }  // namespace
 
-std::optional<Walk> walk(std::span<const Level> ladder, bool buy, const Decimal& quantity,
+std::optional<Walk> walk(std::span<const LadderLevel> ladder, bool buy, const Decimal& quantity,
                          const Decimal& limit, std::span<const uint8_t> excluded) {
   const Decimal zero{};
   Walk result{{}, quantity, Stop::kFilled};
   Decimal& remaining = result.remaining;
-  for (const Level& level : ladder) {
+  for (const LadderLevel& level : ladder) {
     if (remaining <= zero) return result;
     if (level.member < excluded.size() && excluded[level.member] != 0) continue;
     if (buy ? level.net > limit : level.net < limit) {
@@ -97,7 +98,7 @@ std::optional<Walk> walk(std::span<const Level> ladder, bool buy, const Decimal&
       slot = result.slots.end() - 1;
     }
     if (!fill(*slot, level, take, buy)) return std::nullopt;
-    const std::optional<Decimal> left = router::add(remaining, negate(take));
+    const std::optional<Decimal> left = router::exact_add(remaining, negate(take));
     if (!left) return std::nullopt;
     remaining = *left;
   }

@@ -40,7 +40,7 @@
 namespace orvane::router {
 
 // One row of a merged ladder.
-struct Level {
+struct LadderLevel {
   Decimal price;  // the member's price in bucket terms
   Decimal net;    // price + fee for a buy, price - fee for a sell
   Decimal size;   // quantity available at this level
@@ -56,18 +56,18 @@ struct Slot {
   size_t member;
 };
 
-using Ladder = std::vector<Level>;
+using Ladder = std::vector<LadderLevel>;
 
 // The level for one row of `member`, given the fee for one unit at `price`. A fee of zero or below
 // counts as no fee at all (integer zero), so the net keeps the price's own digits: a fee of 0.000
 // leaves net == price digit for digit. Nothing when the net price cannot be exact.
-std::optional<Level> make_level(const Decimal& price, const Decimal& size, const Decimal& fee,
-                                size_t member, bool buy);
+std::optional<LadderLevel> make_level(const Decimal& price, const Decimal& size, const Decimal& fee,
+                                      size_t member, bool buy);
 
 // Orders a ladder best-net first, in place: a buy ladder ascending by (net, price), a sell ladder
 // descending by (net, price), compared by value (0.50 == 0.5). Stable: equal keys keep their input
 // order, which a merge makes the member order and then each member's row order.
-void sort(std::span<Level> levels, bool buy);
+void sort(std::span<LadderLevel> levels, bool buy);
 
 // Why a walk stopped.
 enum class Stop : uint8_t {
@@ -98,7 +98,7 @@ struct Walk {
 // - takes min(remaining, size) from each level, even a zero: a level of size 0 still opens its
 //   member's slot.
 // Nothing when any running sum or product cannot be exact; no partial result is given then.
-std::optional<Walk> walk(std::span<const Level> ladder, bool buy, const Decimal& quantity,
+std::optional<Walk> walk(std::span<const LadderLevel> ladder, bool buy, const Decimal& quantity,
                          const Decimal& limit, std::span<const uint8_t> excluded);
 
 }  // namespace orvane::router

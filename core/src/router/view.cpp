@@ -15,7 +15,7 @@ void drop_empty(std::vector<Pair>& levels) {
 bool complement(std::vector<Pair>& levels) {
   constexpr Decimal one = Decimal::from_integer(1);
   for (Pair& level : levels) {
-    const std::optional<Decimal> price = router::add(one, negate(level.first));
+    const std::optional<Decimal> price = router::exact_add(one, negate(level.first));
     if (!price) return false;
     level.first = *price;
   }

@@ -19,7 +19,7 @@ constexpr std::string_view kDomainType =
 std::expected<Word, std::string> uint(std::string_view text) {
   const std::string_view digits = trim_white_space(text);
   if (digits.empty() || !std::ranges::all_of(digits, [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::unexpected("not a uint256: " + quoted(text));
+    return std::unexpected("not a uint256: " + quoted_form(text));
   }
   // Eight 32-bit limbs, least significant first; a carry out of the top limb means 2^256 or more.
   std::array<std::uint32_t, 8> limbs{};
@@ -41,14 +41,14 @@ std::expected<Word, std::string> uint(std::string_view text) {
 
 std::expected<Word, std::string> bytes32(std::string_view text) {
   const std::string_view digits = text.starts_with("0x") ? text.substr(2) : text;
-  if (digits.size() > 64) return std::unexpected("not a bytes32: " + quoted(text));
+  if (digits.size() > 64) return std::unexpected("not a bytes32: " + quoted_form(text));
   // Right-aligned: pad on the left with zero digits to 64.
   std::array<char, 64> padded;
   padded.fill('0');
   std::ranges::copy(digits, padded.end() - digits.size());
   Word word;
   if (!hex_decode(std::string_view(padded.data(), padded.size()), word)) {
-    return std::unexpected("not a bytes32: " + quoted(text));
+    return std::unexpected("not a bytes32: " + quoted_form(text));
   }
   return word;
 }

@@ -17,7 +17,7 @@ void hex_into(std::span<const std::uint8_t> bytes, char* out) {
   }
 }
 
-std::string not_an_address(std::string_view text) { return "not an address: " + quoted(text); }
+std::string not_an_address(std::string_view text) { return "not an address: " + quoted_form(text); }
 
 }  // namespace
 
@@ -100,7 +100,7 @@ std::expected<Word, std::string> address(std::string_view text) {
   }
   // One case throughout carries no checksum; a mix must be exactly the EIP-55 form.
   if (lower && upper && checksummed(bytes) != text) {
-    return std::unexpected("not a checksummed address: " + quoted(text));
+    return std::unexpected("not a checksummed address: " + quoted_form(text));
   }
   return address_word(bytes);
 }

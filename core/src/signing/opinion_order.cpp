@@ -59,8 +59,8 @@ Word order_digest(const Order& order, const Word& exchange) {
                       struct_hash(order));
 }
 
-std::expected<Signature, std::string> sign(const Signer& signer, const Order& order,
-                                           const Word& exchange) {
+std::expected<Signature, Error> sign(const Signer& signer, const Order& order,
+                                     const Word& exchange) {
   return signer.sign_digest(order_digest(order, exchange));
 }
 

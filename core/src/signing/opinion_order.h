@@ -72,7 +72,7 @@ Word struct_hash(const Order& order);
 Word order_digest(const Order& order, const Word& exchange);
 
 // Signs `order_digest`. Errors are `Signer::sign_digest`'s.
-std::expected<Signature, std::string> sign(const Signer& signer, const Order& order,
-                                           const Word& exchange);
+std::expected<Signature, Error> sign(const Signer& signer, const Order& order,
+                                     const Word& exchange);
 
 }  // namespace orvane::signing::opinion

@@ -95,8 +95,7 @@ Word deposit_wallet_digest(const Order& order, bool neg_risk) {
   return wrapper_digest(exchange_domain(neg_risk), struct_hash(order), order);
 }
 
-std::expected<OrderSignature, std::string> sign(const Signer& signer, const Order& order,
-                                                bool neg_risk) {
+std::expected<OrderSignature, Error> sign(const Signer& signer, const Order& order, bool neg_risk) {
   const Word app_domain = exchange_domain(neg_risk);
   const Word contents = struct_hash(order);
   const bool wallet = order.signature_type == kDepositWallet;

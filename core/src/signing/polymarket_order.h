@@ -84,7 +84,6 @@ struct OrderSignature {
 };
 
 // Signs the order for its wallet type. Errors are `Signer::sign_digest`'s.
-std::expected<OrderSignature, std::string> sign(const Signer& signer, const Order& order,
-                                                bool neg_risk);
+std::expected<OrderSignature, Error> sign(const Signer& signer, const Order& order, bool neg_risk);
 
 }  // namespace orvane::signing::polymarket

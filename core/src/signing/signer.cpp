@@ -3,7 +3,7 @@
 #include <secp256k1.h>
 #include <secp256k1_preallocated.h>
 #include <secp256k1_recovery.h>
-#include <string.h>  // explicit_bzero
+#include <string.h>  // NOLINT(modernize-deprecated-headers): explicit_bzero
 
 #include <algorithm>
 #include <cstdlib>
@@ -52,15 +52,16 @@ void wipe_bytes(void* data, std::size_t size) noexcept { explicit_bzero(data, si
 
 }  // namespace
 
-std::expected<Signer, std::string> Signer::from_hex(std::string_view private_key) {
+std::expected<Signer, Error> Signer::from_hex(std::string_view private_key) {
   std::string_view digits = trim_white_space(private_key);
   while (digits.starts_with("0x")) digits.remove_prefix(2);
   if (digits.size() % 2 != 0 ||
       !std::ranges::all_of(digits, [](char c) { return hex_digit(c) >= 0; })) {
-    return std::unexpected(std::string(kNotHex));
+    return std::unexpected(Error(ErrorCode::kInvalidKey, std::string(kNotHex)));
   }
   const std::size_t length = digits.size() / 2;
-  if (length < 24 || length > 32) return std::unexpected(std::string(kNotValid));
+  if (length < 24 || length > 32)
+    return std::unexpected(Error(ErrorCode::kInvalidKey, std::string(kNotValid)));
 
   // Shorter keys are big-endian numbers: left-pad with zero bytes.
   std::array<std::uint8_t, 32> key{};
@@ -70,12 +71,13 @@ std::expected<Signer, std::string> Signer::from_hex(std::string_view private_key
   return signer;
 }
 
-std::expected<Signer, std::string> Signer::from_bytes(std::span<const std::uint8_t, 32> key) {
+std::expected<Signer, Error> Signer::from_bytes(std::span<const std::uint8_t, 32> key) {
   const secp256k1_context* ctx = context();
-  if (ctx == nullptr) return std::unexpected(std::string("secp256k1 context unavailable"));
+  if (ctx == nullptr)
+    return std::unexpected(Error(ErrorCode::kSigningFailed, "secp256k1 context unavailable"));
   // Zero and values at or above the group order are refused here.
   if (secp256k1_ec_seckey_verify(ctx, key.data()) != 1) {
-    return std::unexpected(std::string(kNotValid));
+    return std::unexpected(Error(ErrorCode::kInvalidKey, std::string(kNotValid)));
   }
 
   Signer signer;
@@ -88,7 +90,8 @@ std::expected<Signer, std::string> Signer::from_bytes(std::span<const std::uint8
       secp256k1_ec_pubkey_serialize(ctx, sec1.data(), &sec1_size, &pubkey,
                                     SECP256K1_EC_UNCOMPRESSED) != 1 ||
       t_failure != nullptr || sec1_size != sec1.size()) {
-    return std::unexpected(failure("public key derivation failed"));
+    return std::unexpected(
+        Error(ErrorCode::kSigningFailed, failure("public key derivation failed")));
   }
   std::copy(sec1.begin() + 1, sec1.begin() + 33, signer.point_.x.begin());
   std::copy(sec1.begin() + 33, sec1.end(), signer.point_.y.begin());
@@ -110,13 +113,14 @@ Signer::~Signer() { wipe(); }
 
 void Signer::wipe() noexcept { wipe_bytes(key_.data(), key_.size()); }
 
-std::expected<Signature, std::string> Signer::sign_digest(
-    std::span<const std::uint8_t> digest) const {
+std::expected<Signature, Error> Signer::sign_digest(std::span<const std::uint8_t> digest) const {
   if (digest.size() != 32) {
-    return std::unexpected("a digest is 32 bytes, got " + std::to_string(digest.size()));
+    return std::unexpected(Error(ErrorCode::kSigningFailed,
+                                 "a digest is 32 bytes, got " + std::to_string(digest.size())));
   }
   const secp256k1_context* ctx = context();
-  if (ctx == nullptr) return std::unexpected(std::string("secp256k1 context unavailable"));
+  if (ctx == nullptr)
+    return std::unexpected(Error(ErrorCode::kSigningFailed, "secp256k1 context unavailable"));
 
   t_failure = nullptr;
   // A null nonce function is the library's RFC 6979 (HMAC-SHA-256) with no extra data; the library
@@ -129,7 +133,7 @@ std::expected<Signature, std::string> Signer::sign_digest(
       secp256k1_ecdsa_recoverable_signature_serialize_compact(ctx, out.data(), &recovery_id,
                                                               &sig) != 1 ||
       t_failure != nullptr || recovery_id < 0 || recovery_id > 3) {
-    return std::unexpected(failure("signing failed"));
+    return std::unexpected(Error(ErrorCode::kSigningFailed, failure("signing failed")));
   }
   out[64] = static_cast<std::uint8_t>(27 + recovery_id);
   return out;

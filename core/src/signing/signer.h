@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "signing/keys.h"
+#include "text/error.h"
 
 namespace orvane::signing {
 
@@ -27,10 +28,10 @@ class Signer {
   // number below the group order and above zero.
   // Errors: "not a hex private key" (odd length or a non-hex character), "not a valid secp256k1
   // private key" (fewer than 24 or more than 32 bytes, zero, or at least the group order).
-  static std::expected<Signer, std::string> from_hex(std::string_view private_key);
+  static std::expected<Signer, Error> from_hex(std::string_view private_key);
 
   // From 32 big-endian bytes. Error: "not a valid secp256k1 private key".
-  static std::expected<Signer, std::string> from_bytes(std::span<const std::uint8_t, 32> key);
+  static std::expected<Signer, Error> from_bytes(std::span<const std::uint8_t, 32> key);
 
   // Moving copies the key and wipes the source.
   Signer(Signer&& other) noexcept;
@@ -46,7 +47,7 @@ class Signer {
 
   // Signs a 32-byte digest. Errors: "a digest is 32 bytes, got {n}" for another length; a message
   // starting "secp256k1" should the library refuse (it does not for a valid key and 32 bytes).
-  std::expected<Signature, std::string> sign_digest(std::span<const std::uint8_t> digest) const;
+  std::expected<Signature, Error> sign_digest(std::span<const std::uint8_t> digest) const;
 
  private:
   Signer() = default;

@@ -16,10 +16,6 @@ namespace orvane {
 std::string quoted_form(std::string_view text);
 void append_quoted_form(std::string& out, std::string_view text);
 
-// The same, under the shorter name some callers use. Pass a std::string_view: with a std::string
-// argument, argument-dependent lookup picks std::quoted of <iomanip> instead.
-inline std::string quoted(std::string_view text) { return quoted_form(text); }
-
 // `text` without leading and trailing characters that have the Unicode White_Space property (ASCII
 // blanks, tabs and line ends, NEL, NBSP and the other Unicode spaces). Trimming stops at a byte
 // that is not well-formed UTF-8, which is never white space.

@@ -20,10 +20,11 @@ constexpr Decimal kOne = Decimal::from_integer(1);
 // arithmetic the stream's own decimal handling would do differently.
 std::expected<Decimal, std::string> complement(const Decimal& price) {
   auto result = sub(kOne, price);
-  if (result && result->scale() != price.scale()) {
+  if (!result) return std::unexpected(std::move(result.error().text));
+  if (result->scale() != price.scale()) {
     return std::unexpected(concat("1 - ", to_text(price), " is not exact"));
   }
-  return result;
+  return *result;
 }
 
 bool empty_text(const JsonValue& v) {
@@ -292,7 +293,7 @@ std::expected<Book, std::string> read_delta(const Frame& frame, std::string tick
                or_null(frame.body(Frame::kClientOrderId)),
                *price,
                *delta,
-               uint8_t(yes ? 0 : 1)};
+               yes ? Side::Bid : Side::Ask};
 }
 
 }  // namespace
@@ -354,8 +355,8 @@ void apply(orvane::Book& book, const Snapshot& snapshot) {
   book.replace(snapshot.yes, snapshot.no);
 }
 
-std::expected<Level, std::string> apply(orvane::Book& book, const Delta& delta) {
-  auto size = book.add(delta.side == 0 ? Side::Bid : Side::Ask, delta.price, delta.delta);
+std::expected<Level, Error> apply(orvane::Book& book, const Delta& delta) {
+  auto size = book.add(delta.side, delta.price, delta.delta);
   if (!size) return std::unexpected(std::move(size.error()));
   return Level{delta.price, *size};
 }

@@ -35,7 +35,7 @@ struct Delta {
   JsonValue client_order_id;  // null when absent
   Decimal price;              // in YES terms
   Decimal delta;
-  uint8_t side = 0;  // 0: YES side (bids); 1: NO side (asks)
+  Side side = Side::Bid;  // a YES delta moves the bids; a NO delta, as 1 - p, the asks
 };
 
 using Book = std::variant<Snapshot, Delta>;
@@ -65,6 +65,6 @@ void apply(orvane::Book& book, const Snapshot& snapshot);
 
 // Adds the delta to its level and gives the changed level (price, new size). The error is an
 // internal failure: the size left the Decimal range.
-std::expected<Level, std::string> apply(orvane::Book& book, const Delta& delta);
+std::expected<Level, Error> apply(orvane::Book& book, const Delta& delta);
 
 }  // namespace orvane::kalshi

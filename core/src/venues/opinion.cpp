@@ -92,12 +92,12 @@ std::expected<DepthChange, std::string> decode(std::string_view raw) {
   if (!price_value) return std::unexpected(std::move(price_value.error()));
   auto size_value = wire::plain_decimal(*size);
   if (!size_value) return std::unexpected(std::move(size_value.error()));
-  return DepthChange{std::move(*token_text), *price_value, *size_value, uint8_t(bids ? 0 : 1)};
+  return DepthChange{std::move(*token_text), *price_value, *size_value,
+                     bids ? Side::Bid : Side::Ask};
 }
 
 Level apply(orvane::Book& book, const DepthChange& change) {
-  const Decimal size =
-      book.set(change.side == 0 ? Side::Bid : Side::Ask, change.price, change.size);
+  const Decimal size = book.set(change.side, change.price, change.size);
   return Level{change.price, size};
 }
 

@@ -15,8 +15,8 @@ namespace orvane::opinion {
 struct DepthChange {
   std::string token;  // "tokenId"; empty when absent or null
   Decimal price;
-  Decimal size;      // the level's new size
-  uint8_t side = 1;  // 0: bids; 1: asks
+  Decimal size;           // the level's new size
+  Side side = Side::Ask;  // anything but "bids" is the asks
 };
 
 // Decodes one frame. Fails (with a reason no caller shows) for text that is not JSON, a frame that

@@ -24,7 +24,7 @@ std::unexpected<std::string> missing(std::string_view name) {
   return std::unexpected(std::move(message));
 }
 
-std::unexpected<std::string> not_an_integer(std::string shown) {
+std::unexpected<std::string> not_an_integer(const std::string& shown) {
   return std::unexpected("not an integer: " + shown);
 }
 
@@ -56,7 +56,7 @@ std::expected<Decimal, std::string> parse_decimal(std::string_view text) {
   std::string message = "not a decimal: ";
   append_quoted_form(message, trimmed);
   message += " (";
-  message += parsed.error();
+  message += parsed.error().text;
   message += ')';
   return std::unexpected(std::move(message));
 }

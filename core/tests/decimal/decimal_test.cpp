@@ -21,7 +21,9 @@ Decimal dec(std::string_view text) { return parse(text).value(); }
 // The canonical text (which spells out scale and sign), or the reason prefixed with "!".
 std::string shown(std::string_view text) {
   const auto parsed = parse(text);
-  return parsed ? to_text(*parsed) : "!" + parsed.error();
+  if (parsed) return to_text(*parsed);
+  EXPECT_EQ(parsed.error().code, ErrorCode::kInvalidDecimal) << text;
+  return "!" + parsed.error().text;
 }
 
 TEST(DecimalParse, CanonicalTextOrReason) {
@@ -99,7 +101,7 @@ TEST(DecimalParse, ExactRefusesRounding) {
   };
   for (const auto& [text, expected] : cases) {
     const auto parsed = parse_exact(text);
-    EXPECT_EQ(parsed ? to_text(*parsed) : "!" + parsed.error(), expected) << text;
+    EXPECT_EQ(parsed ? to_text(*parsed) : "!" + parsed.error().text, expected) << text;
   }
 }
 
@@ -155,7 +157,10 @@ TEST(DecimalArithmetic, MatchesPythonDecimal) {
   };
   for (const auto& [a, op, b, expected] : cases) {
     const auto result = op == '+' ? add(dec(a), dec(b)) : sub(dec(a), dec(b));
-    EXPECT_EQ(result ? to_text(*result) : result.error(), expected) << a << op << b;
+    if (!result) {
+      EXPECT_EQ(result.error().code, ErrorCode::kOverflow);
+    }
+    EXPECT_EQ(result ? to_text(*result) : result.error().text, expected) << a << op << b;
   }
 }
 
@@ -172,7 +177,7 @@ u128 round_half_even(u128 value, uint32_t digits) {
 TEST(DecimalArithmetic, AgreesWithWideIntegers) {
   std::mt19937_64 rng(11);
   for (int i = 0; i < 50000; ++i) {
-    const uint32_t sa = rng() % 29;
+    const auto sa = static_cast<uint32_t>(rng() % 29);
     const uint32_t sb = std::clamp<int>(int(sa) + int(rng() % 39) - 19, 0, 28);
     const Decimal a = Decimal::from_parts(rng() >> (4 + rng() % 60), sa, rng() & 1);
     const Decimal b = Decimal::from_parts(rng() >> (4 + rng() % 60), sb, rng() & 1);

@@ -61,12 +61,12 @@ constexpr Case kMulCases[] = {
 
 TEST(RouterArithmetic, AddAndMulAreExactOrNothingInEitherOrder) {
   for (const Case& c : kAddCases) {
-    EXPECT_EQ(Text(router::add(D(c.a), D(c.b))), c.want) << c.a << " + " << c.b;
-    EXPECT_EQ(Text(router::add(D(c.b), D(c.a))), c.want) << c.b << " + " << c.a;
+    EXPECT_EQ(Text(router::exact_add(D(c.a), D(c.b))), c.want) << c.a << " + " << c.b;
+    EXPECT_EQ(Text(router::exact_add(D(c.b), D(c.a))), c.want) << c.b << " + " << c.a;
   }
   for (const Case& c : kMulCases) {
-    EXPECT_EQ(Text(router::mul(D(c.a), D(c.b))), c.want) << c.a << " x " << c.b;
-    EXPECT_EQ(Text(router::mul(D(c.b), D(c.a))), c.want) << c.b << " x " << c.a;
+    EXPECT_EQ(Text(router::exact_mul(D(c.a), D(c.b))), c.want) << c.a << " x " << c.b;
+    EXPECT_EQ(Text(router::exact_mul(D(c.b), D(c.a))), c.want) << c.b << " x " << c.a;
   }
 }
 
@@ -75,13 +75,14 @@ TEST(RouterSort, BuyAscendsSellDescendsTiesByPriceThenInputOrder) {
   const std::vector<std::pair<const char*, const char*>> input = {
       {"0.52", "0.52"}, {"0.51", "0.50"}, {"0.51", "0.49"}, {"0.510", "0.50"}, {"0.5", "0.5"}};
   const auto order = [&](bool buy) {
-    std::vector<Level> levels;
+    std::vector<LadderLevel> levels;
     for (size_t i = 0; i < input.size(); ++i) {
-      levels.push_back(Level{D(input[i].second), D(input[i].first), D("10"), i});
+      levels.push_back(LadderLevel{D(input[i].second), D(input[i].first), D("10"), i});
     }
     sort(levels, buy);
     std::string out;
-    for (const Level& l : levels) out += to_text(l.net) + "/" + std::to_string(l.member) + " ";
+    for (const LadderLevel& l : levels)
+      out += to_text(l.net) + "/" + std::to_string(l.member) + " ";
     return out;
   };
   EXPECT_EQ(order(true), "0.5/4 0.51/2 0.51/1 0.510/3 0.52/0 ");

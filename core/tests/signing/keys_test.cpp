@@ -18,8 +18,8 @@ TEST(SigningKeys, Keccak256KnownAnswers) {
             "34367dc248bbd832f4e3e69dfaac2f92638bd0bbd18f2912ba4ef454919cf446");
   EXPECT_EQ(hex(keccak256(std::string(136, 'a'))),
             "a6c4d403279fe3e0af03729caada8374b5ca54d8065329a3ebcaeb4b60aa386e");
-  std::vector<std::uint8_t> long_message;
-  for (int i = 0; i < 3 * 256; ++i) long_message.push_back(static_cast<std::uint8_t>(i));
+  std::vector<std::uint8_t> long_message(3 * 256);
+  for (size_t i = 0; i < long_message.size(); ++i) long_message[i] = static_cast<std::uint8_t>(i);
   EXPECT_EQ(hex(keccak256(long_message)),
             "00e77ce2c4f77212a0d5df106b08157b77058479357a98a6039b457c469723e4");
 }

@@ -29,7 +29,7 @@ std::string describe(const std::expected<Message, std::string>& m) {
   const auto& d = std::get<Delta>(m->book);
   return concat(out, " ", d.ticker, " ts=", compact_text(d.ts_ms),
                 " id=", compact_text(d.client_order_id), " ", to_text(d.price), " ",
-                to_text(d.delta), " side=", std::to_string(d.side));
+                to_text(d.delta), " side=", std::to_string(d.side == Side::Bid ? 0 : 1));
 }
 
 // Decodes `frame` as it is (plain frames take the fast path) and again behind a member that only

@@ -11,7 +11,7 @@ namespace {
 std::string describe(const std::expected<DepthChange, std::string>& change) {
   if (!change) return "error: " + change.error();
   return change->token + " " + to_text(change->price) + " " + to_text(change->size) +
-         (change->side == 0 ? " bids" : " asks");
+         (change->side == Side::Bid ? " bids" : " asks");
 }
 
 // Decodes `text` as it is (plain frames take the fast path) and again behind a member that only

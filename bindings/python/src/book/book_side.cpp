@@ -16,8 +16,8 @@ namespace orvane::py {
 namespace {
 
 struct BookSideObject {
-  PyObject_HEAD PyObject*
-      book;  // the LocalBook viewed (owned); null only after the collector cleared a cycle
+  PyObject_HEAD
+  PyObject* book;  // the LocalBook viewed (owned); null only after the collector cleared a cycle
   Side side;
 };
 

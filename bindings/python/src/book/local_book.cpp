@@ -61,7 +61,7 @@ PyObject* change_level(PyObject* self_object, Apply apply, const char* amount_na
   if (!amount) return nullptr;
   auto result = apply(self->book, *side, *price, *amount);
   guard->release();
-  if (!result) return raise_invariant_failure(result.error());
+  if (!result) return raise_error(result.error());
   return new_decimal(*result).release();
 }
 
@@ -84,7 +84,7 @@ PyObject* set(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject*
   return change_level(
       self,
       [](Book& book, Side side, const Decimal& price, const Decimal& size)
-          -> std::expected<Decimal, std::string> { return book.set(side, price, size); },
+          -> std::expected<Decimal, Error> { return book.set(side, price, size); },
       "size", a[0], a[1], a[2]);
 }
 
@@ -157,7 +157,7 @@ PyObject* mirrored(PyObject* self_object, PyObject* const* args, Py_ssize_t narg
   Ref timestamp = Ref::borrow(self->timestamp);
   // Allocating the new book can run a collection and finalisers: not while this one is held.
   guard->release();
-  if (!sides) return raise_invariant_failure(sides.error());
+  if (!sides) return raise_error(sides.error());
   Ref result = new_local_book();
   if (!result) return nullptr;
   LocalBookObject* other = self_of(result.get());
@@ -272,22 +272,9 @@ PyObject* repr(PyObject* self_object) {
 }
 
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  const Py_ssize_t given = args == nullptr ? 0 : PyTuple_Size(args);
-  if (given > 0) {
-    return raise(PyExc_TypeError, concat("LocalBook.__new__() takes 0 positional arguments but ",
-                                         given, " ", given == 1 ? "was" : "were", " given"));
-  }
-  if (kwargs != nullptr && PyDict_Size(kwargs) > 0) {
-    PyObject *key = nullptr, *value = nullptr;
-    Py_ssize_t position = 0;
-    PyDict_Next(kwargs, &position, &key, &value);
-    Ref name = Ref::steal(PyObject_Str(key));
-    if (!name) return nullptr;
-    const char* text = PyUnicode_AsUTF8AndSize(name.get(), nullptr);
-    if (text == nullptr) return nullptr;
-    return raise(PyExc_TypeError,
-                 concat("LocalBook.__new__() got an unexpected keyword argument '", text, "'"));
-  }
+  static const Parameters<0> kNoParameters{"LocalBook.__new__()", {}, 0};
+  Arguments<0> no_arguments;
+  if (!no_arguments.bind_new(kNoParameters, args, kwargs)) return nullptr;
   PyObject* object = allocate_instance(type);
   if (object == nullptr) return nullptr;
   LocalBookObject* self = self_of(object);

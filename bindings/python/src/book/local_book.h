@@ -10,8 +10,9 @@
 namespace orvane::py {
 
 struct LocalBookObject {
-  PyObject_HEAD PyObject* sequence;  // owned, or null (reads as None)
-  PyObject* timestamp;               // owned, or null (reads as None)
+  PyObject_HEAD
+  PyObject* sequence;   // owned, or null (reads as None)
+  PyObject* timestamp;  // owned, or null (reads as None)
   Book book;
   BorrowState borrow;
 };

@@ -4,13 +4,7 @@
 
 namespace orvane::py {
 
-namespace {
-
-Ref text(std::string_view utf8) {
-  return Ref::steal(PyUnicode_FromStringAndSize(utf8.data(), Py_ssize_t(utf8.size())));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 // Recursion is bounded by the parser's nesting limit.
 Ref to_py(const JsonValue& value) {
@@ -26,7 +20,7 @@ Ref to_py(const JsonValue& value) {
     case JsonKind::Float:
       return Ref::steal(PyFloat_FromDouble(value.as_float()));
     case JsonKind::String:
-      return text(value.as_string());
+      return new_str(value.as_string());
     case JsonKind::Array: {
       const JsonArray& elements = value.as_array();
       Ref list = Ref::steal(PyList_New(Py_ssize_t(elements.size())));
@@ -42,7 +36,7 @@ Ref to_py(const JsonValue& value) {
       Ref dict = Ref::steal(PyDict_New());
       if (!dict) return {};
       for (const JsonMember& member : value.as_object()) {
-        Ref name = text(member.name);
+        Ref name = new_str(member.name);
         if (!name) return {};
         Ref item = to_py(member.value);
         if (!item || PyDict_SetItem(dict.get(), name.get(), item.get()) < 0) return {};

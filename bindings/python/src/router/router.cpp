@@ -21,9 +21,11 @@
 #include "runtime/borrow.h"
 #include "runtime/class_type.h"
 #include "runtime/errors.h"
+#include "runtime/names.h"
 #include "runtime/objects.h"
 #include "runtime/python.h"
 #include "runtime/ref.h"
+#include "runtime/tuple.h"
 #include "text/concat.h"
 
 namespace orvane::py {
@@ -50,21 +52,6 @@ std::optional<bool> read_bool(PyObject* value, const char* parameter) {
 
 // Fills a tuple of known length item by item; `add` fails once anything failed, so a chain of
 // `add` calls joined by && stops at the first failure with its error set.
-class TupleBuilder {
- public:
-  explicit TupleBuilder(Py_ssize_t size) : tuple_(Ref::steal(PyTuple_New(size))) {}
-  bool add(Ref item) {
-    if (!tuple_ || !item) return false;
-    PyTuple_SetItem(tuple_.get(), next_++, item.release());
-    return true;
-  }
-  Ref take() { return std::move(tuple_); }
-
- private:
-  Ref tuple_;
-  Py_ssize_t next_ = 0;
-};
-
 bool expect_pair(PyObject* tuple) {
   const Py_ssize_t length = PyTuple_Size(tuple);
   if (length == 2) return true;
@@ -75,7 +62,8 @@ bool expect_pair(PyObject* tuple) {
 // ---- RouterLevels ----
 
 struct RouterLevelsObject {
-  PyObject_HEAD PyObject* market_ids;  // owned tuple of str, in member order; null once cleared
+  PyObject_HEAD
+  PyObject* market_ids;  // owned tuple of str, in member order; null once cleared
   router::Ladder ladder;
 };
 
@@ -340,7 +328,7 @@ PyObject* router_levels(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
         }
       }
       const Decimal& unit_fee = last_fee;
-      const std::optional<router::Level> level =
+      const std::optional<router::LadderLevel> level =
           router::make_level(*price, *size, unit_fee, size_t(i), *buy);
       if (!level) Py_RETURN_NONE;
       ladder.push_back(*level);
@@ -368,10 +356,7 @@ Ref pair_tuple(const std::vector<router::Pair>& levels) {
 
 // Whether `book` has an attribute "side": 1, 0, or -1 with the lookup's error set.
 int has_side(PyObject* book) {
-  static PyObject* name = nullptr;
-  if (name == nullptr) name = PyUnicode_InternFromString("side");
-  if (name == nullptr) return -1;
-  Ref side = Ref::steal(PyObject_GetAttr(book, name));
+  Ref side = Ref::steal(PyObject_GetAttr(book, names().side));
   if (side) return 1;
   if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
   PyErr_Clear();

@@ -98,6 +98,30 @@ bool bind(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, P
   return true;
 }
 
+bool bind_new(const Signature& signature, PyObject* args, PyObject* kwargs, PyObject** out,
+              Ref* star) {
+  // The values stay borrowed from `args` and `kwargs`, which the caller keeps alive; only the
+  // names need a tuple of their own.
+  const Py_ssize_t nargs = args == nullptr ? 0 : PyTuple_Size(args);
+  const Py_ssize_t keywords = kwargs == nullptr ? 0 : PyDict_Size(kwargs);
+  std::vector<PyObject*> stack(size_t(nargs + keywords));
+  for (Py_ssize_t i = 0; i < nargs; ++i) stack[size_t(i)] = PyTuple_GetItem(args, i);
+  Ref kwnames;
+  if (keywords > 0) {
+    kwnames = Ref::steal(PyTuple_New(keywords));
+    if (!kwnames) return false;
+    PyObject *key = nullptr, *value = nullptr;
+    Py_ssize_t position = 0, k = 0;
+    while (k < keywords && PyDict_Next(kwargs, &position, &key, &value)) {
+      Py_INCREF(key);
+      PyTuple_SetItem(kwnames.get(), k, key);
+      stack[size_t(nargs + k)] = value;
+      ++k;
+    }
+  }
+  return bind(signature, stack.data(), nargs, kwnames.get(), out, star);
+}
+
 bool bind_none(const char* display, Py_ssize_t nargs, PyObject* kwnames) {
   static const char* const kNoNames[] = {nullptr};
   const Signature signature{display, kNoNames, 0, 0, false};

@@ -31,6 +31,11 @@ struct Signature {
 bool bind(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
           PyObject** out, Ref* star = nullptr);
 
+// `bind` for a type's tp_new, which receives a tuple and a dict (either may be null) rather than
+// the vectorcall layout: the same parameters, the same messages.
+bool bind_new(const Signature& signature, PyObject* args, PyObject* kwargs, PyObject** out,
+              Ref* star = nullptr);
+
 // A signature with its names stored alongside: `static const Parameters<3> kAdd{"LocalBook.add()",
 // {"side", "price", "delta"}, 3};` then `Arguments<3> a; if (!a.bind(kAdd, args, nargs, kw)) ...`.
 template <size_t N>
@@ -50,6 +55,11 @@ class Arguments {
     Signature signature = parameters.signature;
     signature.names = parameters.names.data();
     return py::bind(signature, args, nargs, kwnames, values_.data(), &star_);
+  }
+  bool bind_new(const Parameters<N>& parameters, PyObject* args, PyObject* kwargs) {
+    Signature signature = parameters.signature;
+    signature.names = parameters.names.data();
+    return py::bind_new(signature, args, kwargs, values_.data(), &star_);
   }
   // Borrowed; null when an optional argument was not given.
   PyObject* operator[](size_t index) const { return values_[index]; }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "runtime/names.h"
 #include "runtime/ref.h"
 #include "text/concat.h"
 
@@ -25,6 +26,21 @@ std::nullptr_t raise(PyObject* type, std::string_view message) {
   return nullptr;
 }
 
+std::nullptr_t value_error(std::string_view message) { return raise(PyExc_ValueError, message); }
+
+std::nullptr_t raise_error(const Error& error) {
+  switch (error.code) {
+    case ErrorCode::kInvalidDecimal:
+    case ErrorCode::kInvalidKey:
+    case ErrorCode::kSigningFailed:
+      return value_error(error.text);
+    case ErrorCode::kOverflow:
+    case ErrorCode::kPriceCollision:
+      break;
+  }
+  return raise_invariant_failure(error.text);
+}
+
 std::nullptr_t raise_invariant_failure(std::string_view message) {
   PyObject* type = invariant_failure_type();
   if (type == nullptr) return nullptr;
@@ -39,10 +55,9 @@ void add_note(std::string_view note) {
   if (value != nullptr) {
     if (traceback != nullptr) PyException_SetTraceback(value, traceback);
     Ref text = Ref::steal(PyUnicode_FromStringAndSize(note.data(), Py_ssize_t(note.size())));
-    Ref method = Ref::steal(PyUnicode_InternFromString("add_note"));
     Ref result;
-    if (text && method) {
-      result = Ref::steal(PyObject_CallMethodObjArgs(value, method.get(), text.get(), nullptr));
+    if (text) {
+      result = Ref::steal(PyObject_CallMethodObjArgs(value, names().add_note, text.get(), nullptr));
     }
     if (!result) PyErr_Clear();  // the original exception matters more than its note
   }

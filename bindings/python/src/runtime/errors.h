@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "runtime/python.h"
+#include "text/error.h"
 
 namespace orvane::py {
 
@@ -16,6 +17,11 @@ PyObject* invariant_failure_type();
 // Sets the error `type` with `message` and returns null, so that callers can `return raise(...)`.
 std::nullptr_t raise(PyObject* type, std::string_view message);
 std::nullptr_t raise_invariant_failure(std::string_view message);
+// ValueError with `message`.
+std::nullptr_t value_error(std::string_view message);
+// A core error as the exception its code maps to (ValueError for a refused value, the invariant
+// failure for a broken invariant), with its text; returns null.
+std::nullptr_t raise_error(const Error& error);
 
 // Attaches `note` to the exception being raised (BaseException.add_note). The exception itself is
 // kept unchanged even if attaching fails.

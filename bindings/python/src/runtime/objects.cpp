@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "runtime/errors.h"
+#include "runtime/names.h"
+#include "runtime/tuple.h"
 
 namespace orvane::py {
 
@@ -251,7 +253,7 @@ std::optional<Decimal> extract(PyObject* object, bool exact) {
   const std::string_view digits(utf8, size_t(size));
   auto parsed = exact ? parse_exact(digits) : parse(digits);
   if (!parsed) {
-    raise(PyExc_ValueError, parsed.error());
+    raise_error(parsed.error());
     return std::nullopt;
   }
   return *parsed;
@@ -278,38 +280,30 @@ Ref book_level(PyObject* price, PyObject* size) {
   PyObject* cls = book_level_class();
   if (cls == nullptr) return {};
   if (direct_flag(cls) == Direct::Yes) {
-    static PyObject* price_name = nullptr;
-    static PyObject* size_name = nullptr;
     static PyObject* allocator_arguments = nullptr;  // (BookLevel,)
     PyObject* allocator = instance_allocator();
-    if (allocator == nullptr || interned(price_name, "price") == nullptr ||
-        interned(size_name, "size") == nullptr) {
-      return {};
-    }
+    if (allocator == nullptr) return {};
     if (allocator_arguments == nullptr) allocator_arguments = PyTuple_Pack(1, cls);
     if (allocator_arguments == nullptr) return {};
     Ref record = Ref::steal(PyObject_Call(allocator, allocator_arguments, nullptr));
     if (!record) return {};
-    if (PyObject_GenericSetAttr(record.get(), price_name, price) < 0) return {};
-    if (PyObject_GenericSetAttr(record.get(), size_name, size) < 0) return {};
+    if (PyObject_GenericSetAttr(record.get(), names().price, price) < 0) return {};
+    if (PyObject_GenericSetAttr(record.get(), names().size, size) < 0) return {};
     return record;
   }
   return Ref::steal(PyObject_CallFunctionObjArgs(cls, price, size, nullptr));
 }
 
 Ref level_tuple(std::span<const Level> levels) {
-  Ref tuple = Ref::steal(PyTuple_New(Py_ssize_t(levels.size())));
-  if (!tuple) return {};
-  for (size_t i = 0; i < levels.size(); ++i) {
-    Ref price = decimal(levels[i].first);
+  TupleBuilder tuple(Py_ssize_t(levels.size()));
+  for (const Level& level : levels) {
+    Ref price = decimal(level.first);
     if (!price) return {};
-    Ref size = decimal(levels[i].second);
+    Ref size = decimal(level.second);
     if (!size) return {};
-    Ref record = book_level(price.get(), size.get());
-    if (!record) return {};
-    PyTuple_SetItem(tuple.get(), Py_ssize_t(i), record.release());
+    if (!tuple.add(book_level(price.get(), size.get()))) return {};
   }
-  return tuple;
+  return tuple.take();
 }
 
 size_t decimal_cache_size() {

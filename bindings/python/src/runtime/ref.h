@@ -1,6 +1,7 @@
 // Ref: the owned Python reference. Move-only; releases its reference when it goes.
 #pragma once
 
+#include <string_view>
 #include <utility>
 
 #include "runtime/python.h"
@@ -47,5 +48,10 @@ class Ref {
   explicit Ref(PyObject* object) : object_(object) {}
   PyObject* object_ = nullptr;
 };
+
+// A new str from UTF-8 text; null with the error set.
+inline Ref new_str(std::string_view utf8) {
+  return Ref::steal(PyUnicode_FromStringAndSize(utf8.data(), Py_ssize_t(utf8.size())));
+}
 
 }  // namespace orvane::py

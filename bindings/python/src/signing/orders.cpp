@@ -21,8 +21,8 @@
 #include "signing/keys.h"
 #include "signing/opinion_order.h"
 #include "signing/polymarket_order.h"
-#include "text/hex.h"
 #include "signing/signing.h"
+#include "text/hex.h"
 
 namespace orvane::py {
 
@@ -148,8 +148,6 @@ Ref hex0x(std::span<const std::uint8_t> bytes) {
   return Ref::steal(PyUnicode_FromStringAndSize(text.data(), at - text.data()));
 }
 
-std::nullptr_t value_error(std::string_view message) { return raise(PyExc_ValueError, message); }
-
 PyObject* polymarket_sign_order(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                 PyObject* kwnames) {
   Arguments<12> a;
@@ -157,7 +155,7 @@ PyObject* polymarket_sign_order(PyObject* self, PyObject* const* args, Py_ssize_
   const auto read = polymarket_order(a);
   if (!read) return nullptr;
   const auto signature = polymarket::sign(signer_of(self), read->order, read->neg_risk);
-  if (!signature) return value_error(signature.error());
+  if (!signature) return raise_error(signature.error());
   return hex0x(signature->view()).release();
 }
 
@@ -180,7 +178,7 @@ PyObject* opinion_sign_order(PyObject* self, PyObject* const* args, Py_ssize_t n
   const auto request = opinion::read_request(text);
   if (!request) return value_error(request.error().message);
   const auto signature = opinion::sign(signer_of(self), request->order, request->exchange);
-  if (!signature) return value_error(signature.error());
+  if (!signature) return raise_error(signature.error());
   return hex0x(*signature).release();
 }
 

@@ -6,7 +6,7 @@
 // can be attached to it or swapped in to read the key.
 #include "signing/signer.h"
 
-#include <string.h>  // explicit_bzero
+#include <string.h>  // NOLINT(modernize-deprecated-headers): explicit_bzero
 
 #include <cstdint>
 #include <new>
@@ -14,11 +14,11 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "registrations.h"
 #include "runtime/arguments.h"
 #include "runtime/class_type.h"
+#include "runtime/cpp_object.h"
 #include "runtime/errors.h"
 #include "runtime/python.h"
 #include "runtime/ref.h"
@@ -29,12 +29,8 @@ namespace orvane::py {
 
 namespace {
 
-struct SignerObject {
-  PyObject_HEAD signing::Signer
-      signer;  // constructed in place by `construct`, destroyed by dealloc
-};
-
-SignerObject* self_of(PyObject* self) { return reinterpret_cast<SignerObject*>(self); }
+// The signer's destructor wipes the key before the object's memory goes back.
+using SignerObject = CppObject<signing::Signer>;
 
 constexpr std::string_view kNotHex = "not a hex private key";
 
@@ -73,45 +69,18 @@ void wipe_key_text(PyObject* bytes) {
 const Parameters<1> kNewParameters{"Secp256k1Signer.__new__()", {"private_key"}, 1};
 
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  // tp_new receives a tuple and a dict; the binder reads the vectorcall layout, so lay them out so.
-  // The values stay borrowed from `args` and `kwargs`, which the caller keeps alive.
-  const Py_ssize_t nargs = args == nullptr ? 0 : PyTuple_Size(args);
-  const Py_ssize_t keywords = kwargs == nullptr ? 0 : PyDict_Size(kwargs);
-  std::vector<PyObject*> stack(size_t(nargs + keywords));
-  for (Py_ssize_t i = 0; i < nargs; ++i) stack[size_t(i)] = PyTuple_GetItem(args, i);
-  Ref kwnames;
-  if (keywords > 0) {
-    kwnames = Ref::steal(PyTuple_New(keywords));
-    if (!kwnames) return nullptr;
-    PyObject *key = nullptr, *value = nullptr;
-    Py_ssize_t position = 0, k = 0;
-    while (k < keywords && PyDict_Next(kwargs, &position, &key, &value)) {
-      Py_INCREF(key);
-      PyTuple_SetItem(kwnames.get(), k, key);
-      stack[size_t(nargs + k)] = value;
-      ++k;
-    }
-  }
   Arguments<1> a;
-  if (!a.bind(kNewParameters, stack.data(), nargs, kwnames.get())) return nullptr;
+  if (!a.bind_new(kNewParameters, args, kwargs)) return nullptr;
 
   const Ref text = key_text(a[0]);
   if (!text) return nullptr;
   // Read and checked before anything is allocated: a failed constructor leaves no object behind.
   auto made = signing::Signer::from_hex(bytes_view(text.get()));
   wipe_key_text(text.get());
-  if (!made) return value_error(made.error());
+  if (!made) return raise_error(made.error());
 
-  PyObject* object = allocate_instance(type);
-  if (object == nullptr) return nullptr;
   // The move copies the key into the object and wipes the source.
-  new (&self_of(object)->signer) signing::Signer(std::move(*made));
-  return object;
-}
-
-void dealloc(PyObject* object) {
-  self_of(object)->signer.~Signer();  // wipes the key before the memory goes back
-  free_instance(object);
+  return SignerObject::create(reinterpret_cast<PyObject*>(type), std::move(*made)).release();
 }
 
 PyObject* str_of(std::string_view text) {
@@ -138,7 +107,7 @@ PyObject* sign_digest(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
   const auto* data = reinterpret_cast<const std::uint8_t*>(PyBytes_AsString(digest));
   if (data == nullptr) return nullptr;
   const auto signature = signer_of(self).sign_digest(std::span(data, size_t(PyBytes_Size(digest))));
-  if (!signature) return value_error(signature.error());
+  if (!signature) return raise_error(signature.error());
   return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(signature->data()),
                                    Py_ssize_t(signature->size()));
 }
@@ -172,7 +141,7 @@ const char kDoc[] =
 PyType_Slot slots[] = {
     {Py_tp_doc, const_cast<char*>(kDoc)},
     {Py_tp_new, reinterpret_cast<void*>(construct)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(SignerObject::dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(repr)},
     {Py_tp_methods, methods},
     {Py_tp_getset, properties},
@@ -195,6 +164,6 @@ ClassType& secp256k1_signer_class() {
   return type;
 }
 
-const signing::Signer& signer_of(PyObject* self) { return self_of(self)->signer; }
+const signing::Signer& signer_of(PyObject* self) { return SignerObject::value_of(self); }
 
 }  // namespace orvane::py

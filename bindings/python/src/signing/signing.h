@@ -19,9 +19,6 @@ const signing::Signer& signer_of(PyObject* self);
 // A str: "0x" followed by two lower-case hex characters per byte. Null with the error set.
 Ref hex0x(std::span<const std::uint8_t> bytes);
 
-// Raises ValueError with `message` (a core error text) and returns null.
-std::nullptr_t value_error(std::string_view message);
-
 // Secp256k1Signer.polymarket_sign_order and Secp256k1Signer.opinion_sign_order (fastcall).
 PyObject* polymarket_sign_order(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                 PyObject* kwnames);

@@ -12,47 +12,19 @@
 #include "registrations.h"
 #include "runtime/arguments.h"
 #include "runtime/class_type.h"
+#include "runtime/cpp_object.h"
 #include "runtime/errors.h"
+#include "runtime/names.h"
 #include "runtime/objects.h"
 
 namespace orvane::py {
 
 namespace {
 
-struct KalshiBookMessageObject {
-  PyObject_HEAD kalshi::Message message;
-};
+using KalshiBookMessageObject = CppObject<kalshi::Message>;
 
 const kalshi::Message& message_of(PyObject* self) {
-  return reinterpret_cast<KalshiBookMessageObject*>(self)->message;
-}
-
-Ref text(std::string_view utf8) {
-  return Ref::steal(PyUnicode_FromStringAndSize(utf8.data(), Py_ssize_t(utf8.size())));
-}
-
-// Interned on first success, then kept for the life of the process. Null with the error set when
-// it cannot be made; the next call tries again.
-PyObject* interned(PyObject*& slot, const char* value) {
-  if (slot == nullptr) slot = PyUnicode_InternFromString(value);
-  return slot;
-}
-
-PyObject* snapshot_word() {
-  static PyObject* word = nullptr;
-  return interned(word, "snapshot");
-}
-PyObject* delta_word() {
-  static PyObject* word = nullptr;
-  return interned(word, "delta");
-}
-PyObject* market_id_key() {
-  static PyObject* key = nullptr;
-  return interned(key, "market_id");
-}
-PyObject* client_order_id_key() {
-  static PyObject* key = nullptr;
-  return interned(key, "client_order_id");
+  return KalshiBookMessageObject::value_of(self);
 }
 
 bool check_dict(PyObject* object, const char* parameter) {
@@ -92,7 +64,7 @@ PyObject* kalshi_book_message(PyObject*, PyObject* const* args, Py_ssize_t nargs
   if (!message) Py_RETURN_NONE;
   const std::string& ticker_text =
       std::visit([](const auto& body) -> const std::string& { return body.ticker; }, message->book);
-  Ref ticker = text(ticker_text);
+  Ref ticker = new_str(ticker_text);
   if (!ticker) return nullptr;
   Ref entry = lookup(a[1], ticker.get());
   if (!entry && PyErr_Occurred()) return nullptr;
@@ -126,11 +98,10 @@ PyObject* apply_snapshot(const kalshi::Message& message, const kalshi::Snapshot&
   Ref market_id = to_py(snapshot.market_id);
   if (!market_id) return nullptr;
   Ref info = Ref::steal(PyDict_New());
-  if (!info || market_id_key() == nullptr ||
-      PyDict_SetItem(info.get(), market_id_key(), market_id.get()) < 0) {
+  if (!info || PyDict_SetItem(info.get(), names().market_id, market_id.get()) < 0) {
     return nullptr;
   }
-  Ref ticker = text(snapshot.ticker);
+  Ref ticker = new_str(snapshot.ticker);
   if (!ticker) return nullptr;
   LocalBookObject* book = nullptr;
   Ref entry = book_entry(books, ticker.get(), true, book);
@@ -154,13 +125,13 @@ PyObject* apply_snapshot(const kalshi::Message& message, const kalshi::Snapshot&
   Ref bid = optional_decimal(best_bid);
   if (!bid) return nullptr;
   Ref ask = optional_decimal(best_ask);
-  if (!ask || snapshot_word() == nullptr) return nullptr;
-  return PyTuple_Pack(8, snapshot_word(), ticker.get(), recovering ? Py_True : Py_False, bids.get(),
-                      asks.get(), bid.get(), ask.get(), info.get());
+  if (!ask) return nullptr;
+  return PyTuple_Pack(8, names().snapshot, ticker.get(), recovering ? Py_True : Py_False,
+                      bids.get(), asks.get(), bid.get(), ask.get(), info.get());
 }
 
 PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta, PyObject* books) {
-  Ref ticker = text(delta.ticker);
+  Ref ticker = new_str(delta.ticker);
   if (!ticker) return nullptr;
   LocalBookObject* book = nullptr;
   Ref entry = book_entry(books, ticker.get(), false, book);
@@ -176,8 +147,7 @@ PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta
   if (!info) return nullptr;
   if (kalshi::truthy(delta.client_order_id)) {
     Ref id = to_py(delta.client_order_id);
-    if (!id || client_order_id_key() == nullptr ||
-        PyDict_SetItem(info.get(), client_order_id_key(), id.get()) < 0) {
+    if (!id || PyDict_SetItem(info.get(), names().client_order_id, id.get()) < 0) {
       return nullptr;
     }
   }
@@ -193,7 +163,7 @@ PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta
   auto level = kalshi::apply(book->book, delta);
   if (!level) {
     guard->release();
-    return raise_invariant_failure(level.error());
+    return raise_error(level.error());
   }
   Ref old_sequence = replace_field(book->sequence, seq.get());
   Ref old_timestamp = replace_field(book->timestamp, timestamp.get());
@@ -210,9 +180,9 @@ PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta
   Ref bid = optional_decimal(best_bid);
   if (!bid) return nullptr;
   Ref ask = optional_decimal(best_ask);
-  if (!ask || delta_word() == nullptr) return nullptr;
-  const bool bids_changed = delta.side == 0;
-  return PyTuple_Pack(8, delta_word(), ticker.get(), bids_changed ? changed.get() : empty.get(),
+  if (!ask) return nullptr;
+  const bool bids_changed = delta.side == Side::Bid;
+  return PyTuple_Pack(8, names().delta, ticker.get(), bids_changed ? changed.get() : empty.get(),
                       bids_changed ? empty.get() : changed.get(), bid.get(), ask.get(),
                       timestamp.get(), info.get());
 }
@@ -231,16 +201,11 @@ PyObject* apply(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
 
 PyObject* get_seq(PyObject* self, void*) { return to_py(message_of(self).seq).release(); }
 PyObject* get_sid(PyObject* self, void*) { return to_py(message_of(self).sid).release(); }
-PyObject* get_kind(PyObject* self, void*) { return text(message_of(self).kind).release(); }
+PyObject* get_kind(PyObject* self, void*) { return new_str(message_of(self).kind).release(); }
 PyObject* get_seq_number(PyObject* self, void*) {
   const auto& number = message_of(self).seq_number;
   if (!number) Py_RETURN_NONE;
   return PyLong_FromLongLong(*number);
-}
-
-void dealloc(PyObject* self) {
-  reinterpret_cast<KalshiBookMessageObject*>(self)->message.~Message();
-  free_instance(self);
 }
 
 PyMethodDef methods[] = {
@@ -266,7 +231,7 @@ PyGetSetDef properties[] = {
 
 PyType_Slot slots[] = {
     {Py_tp_doc, const_cast<char*>("One decoded book message, not yet applied.")},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(KalshiBookMessageObject::dealloc)},
     {Py_tp_methods, methods},
     {Py_tp_getset, properties},
     {0, nullptr},
@@ -281,13 +246,7 @@ PyType_Spec spec = {
 };
 
 Ref new_message(kalshi::Message message) {
-  auto* type = reinterpret_cast<PyTypeObject*>(kalshi_book_message_class().get());
-  if (type == nullptr) return {};
-  PyObject* object = allocate_instance(type);
-  if (object == nullptr) return {};
-  new (&reinterpret_cast<KalshiBookMessageObject*>(object)->message)
-      kalshi::Message(std::move(message));
-  return Ref::steal(object);
+  return KalshiBookMessageObject::create(kalshi_book_message_class().get(), std::move(message));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "registrations.h"
 #include "runtime/arguments.h"
 #include "runtime/class_type.h"
+#include "runtime/cpp_object.h"
 #include "runtime/errors.h"
 #include "runtime/objects.h"
 
@@ -17,12 +18,10 @@ namespace orvane::py {
 
 namespace {
 
-struct OpinionDepthChangeObject {
-  PyObject_HEAD opinion::DepthChange change;
-};
+using OpinionDepthChangeObject = CppObject<opinion::DepthChange>;
 
 const opinion::DepthChange& change_of(PyObject* self) {
-  return reinterpret_cast<OpinionDepthChangeObject*>(self)->change;
+  return OpinionDepthChangeObject::value_of(self);
 }
 
 Ref new_change(opinion::DepthChange change);
@@ -74,7 +73,7 @@ PyObject* apply(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
   if (!bid) return nullptr;
   Ref ask = optional_decimal(best_ask);
   if (!ask) return nullptr;
-  const bool bids_changed = change.side == 0;
+  const bool bids_changed = change.side == Side::Bid;
   return PyTuple_Pack(4, bids_changed ? changed.get() : empty.get(),
                       bids_changed ? empty.get() : changed.get(), bid.get(), ask.get());
 }
@@ -82,11 +81,6 @@ PyObject* apply(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
 PyObject* get_token(PyObject* self, void*) {
   const std::string& token = change_of(self).token;
   return PyUnicode_FromStringAndSize(token.data(), Py_ssize_t(token.size()));
-}
-
-void dealloc(PyObject* self) {
-  reinterpret_cast<OpinionDepthChangeObject*>(self)->change.~DepthChange();
-  free_instance(self);
 }
 
 PyMethodDef methods[] = {
@@ -105,7 +99,7 @@ PyGetSetDef properties[] = {
 
 PyType_Slot slots[] = {
     {Py_tp_doc, const_cast<char*>("One decoded Opinion depth change, not yet applied.")},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(OpinionDepthChangeObject::dealloc)},
     {Py_tp_methods, methods},
     {Py_tp_getset, properties},
     {0, nullptr},
@@ -120,13 +114,7 @@ PyType_Spec spec = {
 };
 
 Ref new_change(opinion::DepthChange change) {
-  auto* type = reinterpret_cast<PyTypeObject*>(opinion_depth_change_class().get());
-  if (type == nullptr) return {};
-  PyObject* object = allocate_instance(type);
-  if (object == nullptr) return {};
-  new (&reinterpret_cast<OpinionDepthChangeObject*>(object)->change)
-      opinion::DepthChange(std::move(change));
-  return Ref::steal(object);
+  return OpinionDepthChangeObject::create(opinion_depth_change_class().get(), std::move(change));
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "runtime/arguments.h"
 #include "runtime/borrow.h"
 #include "runtime/errors.h"
+#include "runtime/names.h"
 #include "runtime/objects.h"
 #include "runtime/python.h"
 #include "runtime/ref.h"
@@ -34,33 +35,9 @@ namespace pm = orvane::polymarket;
 // A pending check older than this, against a newer update, is compared with the book.
 constexpr int64_t kPendingMs = 500;
 
-Ref text(std::string_view utf8) {
-  return Ref::steal(PyUnicode_FromStringAndSize(utf8.data(), Py_ssize_t(utf8.size())));
-}
-
 Ref integer_or_none(const std::optional<int64_t>& value) {
   if (!value) return Ref::borrow(Py_None);
   return Ref::steal(PyLong_FromLongLong(*value));
-}
-
-// Interned names, created once and kept for the life of the process.
-PyObject* constant(PyObject*& slot, const char* value) {
-  if (slot == nullptr) slot = PyUnicode_InternFromString(value);
-  return slot;
-}
-struct Names {
-  PyObject *book = nullptr, *snapshot = nullptr, *delta = nullptr, *resynced = nullptr,
-           *gap = nullptr, *hash = nullptr, *tick_size = nullptr, *last_trade_price = nullptr;
-};
-Names* constants() {
-  static Names n;
-  if (!constant(n.book, "book") || !constant(n.snapshot, "snapshot") ||
-      !constant(n.delta, "delta") || !constant(n.resynced, "resynced") || !constant(n.gap, "gap") ||
-      !constant(n.hash, "hash") || !constant(n.tick_size, "tick_size") ||
-      !constant(n.last_trade_price, "last_trade_price")) {
-    return nullptr;
-  }
-  return &n;
 }
 
 // The text of the exception being raised, which is cleared.
@@ -173,7 +150,7 @@ struct Run {
   PyObject* books;
   PyObject* unverified;
   PyObject* markets;
-  Names* names;
+  const Names* names;
   Ref events;
 
   // books.get(asset): 1 with the LocalBook in `out`, 0 when absent, -1 with the error set (another
@@ -237,7 +214,7 @@ struct Run {
 };
 
 bool Run::snapshot(const pm::BookMessage& m, PyObject* asset) {
-  Ref market = text(m.market);
+  Ref market = new_str(m.market);
   if (!market || PyDict_SetItem(markets, asset, market.get()) < 0) return false;
   Ref held;
   const int has = book(asset, held);
@@ -366,7 +343,7 @@ bool Run::price_change(const pm::PriceChange& m, const Ref* assets) {
     if (!entry || PyDict_SetItem(unverified, asset, entry.get()) < 0) return false;
   }
   if (applied.empty()) return true;
-  Ref market = text(m.market);
+  Ref market = new_str(m.market);
   if (!market) return false;
   for (const Applied& a : applied) {
     Ref held;
@@ -406,7 +383,7 @@ int frame_assets(const std::vector<pm::Message>& messages, std::vector<Ref>& out
         return true;
       }
     }
-    out.push_back(text(id));
+    out.push_back(new_str(id));
     if (out.back() && distinct.size() < kShared) distinct.emplace_back(id, out.back().get());
     return static_cast<bool>(out.back());
   };
@@ -503,9 +480,7 @@ PyObject* polymarket_market(PyObject*, PyObject* const* args, Py_ssize_t nargs, 
   if (ours < 0) return nullptr;
   if (ours == 0) Py_RETURN_NONE;
 
-  Names* names_of_events = constants();
-  if (names_of_events == nullptr) return nullptr;
-  Run run{a[1], a[2], a[3], names_of_events, Ref::steal(PyList_New(0))};
+  Run run{a[1], a[2], a[3], &py::names(), Ref::steal(PyList_New(0))};
   if (!run.events) return nullptr;
   const Ref* next = assets.data();
   for (const pm::Message& message : messages) {

@@ -14,6 +14,7 @@
 #include "runtime/objects.h"
 #include "runtime/python.h"
 #include "runtime/ref.h"
+#include "runtime/tuple.h"
 
 namespace orvane::py {
 
@@ -63,41 +64,14 @@ PyObject* polymarket_us_market_data(PyObject*, PyObject* const* args, Py_ssize_t
     best_bid = local->book.best_bid();
     best_ask = local->book.best_ask();
   }
-  Ref result = Ref::steal(PyTuple_New(8));
-  if (!result) return nullptr;
-  // Built one at a time: no call runs while an earlier one's error is set.
-  for (Py_ssize_t i = 0; i < 8; ++i) {
-    Ref item;
-    switch (i) {
-      case 0:
-        item = std::move(slug);
-        break;
-      case 1:
-        item = level_tuple(levels.bids);
-        break;
-      case 2:
-        item = level_tuple(levels.asks);
-        break;
-      case 3:
-        item = optional_decimal(best_bid);
-        break;
-      case 4:
-        item = optional_decimal(best_ask);
-        break;
-      case 5:
-        item = to_py(data->transact_time);
-        break;
-      case 6:
-        item = to_py(data->state);
-        break;
-      default:
-        item = to_py(data->stats);
-        break;
-    }
-    if (!item) return nullptr;
-    PyTuple_SetItem(result.get(), i, item.release());
-  }
-  return result.release();
+  TupleBuilder result(8);
+  const bool whole =
+      result.add(std::move(slug)) && result.add(level_tuple(levels.bids)) &&
+      result.add(level_tuple(levels.asks)) && result.add(optional_decimal(best_bid)) &&
+      result.add(optional_decimal(best_ask)) && result.add(to_py(data->transact_time)) &&
+      result.add(to_py(data->state)) && result.add(to_py(data->stats));
+  if (!whole) return nullptr;
+  return result.take().release();
 }
 
 }  // namespace
