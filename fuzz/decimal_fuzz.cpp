@@ -1,0 +1,63 @@
+// The Decimal grammar and arithmetic: canonical text reads back to the same representation; a sum
+// or difference that fits 96 bits at the larger scale is exact, as a 128-bit model computes it.
+#include <string_view>
+
+#include "decimal/decimal.h"
+#include "target.h"
+
+namespace {
+
+using orvane::Decimal;
+using orvane::u128;
+__extension__ typedef __int128 i128;
+
+void round_trip(std::string_view text) {
+  const auto value = orvane::parse(text);
+  if (!value) return;
+  const auto again = orvane::parse(orvane::to_text(*value));
+  FUZZ_CHECK(again && again->same_representation(*value));
+  FUZZ_CHECK(orvane::normalize(*value) == *value);
+}
+
+// The value as a signed 128-bit mantissa at `scale`, when it fits well inside 128 bits.
+bool at_scale(const Decimal& d, uint32_t scale, i128& out) {
+  const u128 unit = orvane::pow10(scale - d.scale());
+  constexpr u128 kRoom = u128{1} << 124;
+  if (d.mantissa() > kRoom / unit) return false;
+  const i128 magnitude = static_cast<i128>(d.mantissa() * unit);
+  out = d.is_negative() ? -magnitude : magnitude;
+  return true;
+}
+
+void check_exact(const Decimal& a, const Decimal& b, bool subtract) {
+  const uint32_t scale = a.scale() > b.scale() ? a.scale() : b.scale();
+  i128 x, y;
+  if (!at_scale(a, scale, x) || !at_scale(b, scale, y)) return;
+  const i128 sum = subtract ? x - y : x + y;
+  const u128 magnitude = sum < 0 ? static_cast<u128>(-sum) : static_cast<u128>(sum);
+  if (magnitude > orvane::kMaxMantissa) return;
+  const auto got = subtract ? orvane::sub(a, b) : orvane::add(a, b);
+  FUZZ_CHECK(got.has_value());
+  FUZZ_CHECK(got->mantissa() == magnitude && got->scale() == scale);
+  FUZZ_CHECK(magnitude == 0 || got->is_negative() == (sum < 0));
+}
+
+}  // namespace
+
+// The input is two texts separated by the first newline.
+FUZZ_TARGET(decimal) {
+  const std::string_view input = orvane::fuzz::text_of(data, size);
+  const std::size_t cut = input.find('\n');
+  const std::string_view first = input.substr(0, cut);
+  const std::string_view second = cut == std::string_view::npos ? "" : input.substr(cut + 1);
+  round_trip(first);
+  round_trip(second);
+  (void)orvane::parse_exact(first);
+  const auto a = orvane::parse(first);
+  const auto b = orvane::parse(second);
+  if (a && b) {
+    check_exact(*a, *b, false);
+    check_exact(*a, *b, true);
+  }
+  return 0;
+}

@@ -1,0 +1,55 @@
+// The signing input readers on any text: the private key, both address readers with EIP-55,
+// uint256 and bytes32. What they accept writes back to text that reads to the same word.
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "signing/eip712.h"
+#include "signing/keys.h"
+#include "signing/signer.h"
+#include "target.h"
+
+namespace {
+
+using namespace orvane::signing;
+namespace signing = orvane::signing;
+
+// A uint256 word as decimal digits, by long division.
+std::string decimal_digits(Word word) {
+  std::string digits;
+  while (std::any_of(word.begin(), word.end(), [](std::uint8_t b) { return b != 0; })) {
+    unsigned remainder = 0;
+    for (std::uint8_t& byte : word) {
+      const unsigned value = remainder * 256 + byte;
+      byte = static_cast<std::uint8_t>(value / 10);
+      remainder = value % 10;
+    }
+    digits += static_cast<char>('0' + remainder);
+  }
+  std::reverse(digits.begin(), digits.end());
+  return digits.empty() ? "0" : digits;
+}
+
+}  // namespace
+
+FUZZ_TARGET(signing) {
+  const std::string_view text = orvane::fuzz::text_of(data, size);
+  if (const auto signer = Signer::from_hex(text)) {
+    const Word digest = keccak256(text);
+    const auto signature = signer->sign_digest(digest);
+    FUZZ_CHECK(signature.has_value());
+  }
+  if (const auto word = address(text)) {
+    const auto checksum = checksummed(std::span(*word).subspan(12));
+    FUZZ_CHECK(address(checksum) == word);
+  }
+  if (const auto word = address_any_case(text)) {
+    const auto checksum = checksummed(std::span(*word).subspan(12));
+    FUZZ_CHECK(address(checksum) == word && address_any_case(checksum) == word);
+  }
+  if (const auto word = signing::uint(text)) {
+    FUZZ_CHECK(signing::uint(decimal_digits(*word)) == word);
+  }
+  if (const auto word = bytes32(text)) FUZZ_CHECK(bytes32(hex0x(*word)) == word);
+  return 0;
+}

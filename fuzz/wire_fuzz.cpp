@@ -1,0 +1,30 @@
+// The wire scalar readers on any text, taken as text, as a raw field, and as a parsed JSON value:
+// no reader fails except with a value, a raw text and a parsed value agree.
+#include <string_view>
+
+#include "json/parse.h"
+#include "target.h"
+#include "wire/wire.h"
+
+FUZZ_TARGET(wire) {
+  namespace wire = orvane::wire;
+  const std::string_view text = orvane::fuzz::text_of(data, size);
+  (void)wire::parse_decimal(text);
+  (void)wire::parse_int(text);
+  const wire::Raw raw = text;
+  const auto value = wire::value(raw);
+  const auto decimal = wire::decimal_raw(raw, "price");
+  const auto ms = wire::polymarket_ms_raw(raw);
+  const auto words = wire::text_raw(raw);
+  if (value && !text.starts_with('"')) {
+    // Other than a quoted string, a raw field reads as its parsed value does.
+    const auto from_value = wire::decimal(*value);
+    FUZZ_CHECK(decimal.has_value() == from_value.has_value());
+    if (decimal) FUZZ_CHECK(decimal->same_representation(*from_value));
+    FUZZ_CHECK(ms == wire::polymarket_ms(*value));
+    FUZZ_CHECK(words == wire::text_or_empty(*value));
+    (void)wire::plain_decimal(*value);
+    (void)wire::decimal_at(*value, "value");
+  }
+  return 0;
+}
