@@ -7,7 +7,7 @@ CMAKE_FLAGS := -G Ninja -DPython_EXECUTABLE=$(VENV_PYTHON)
 JOBS ?= 2
 
 .PHONY: bootstrap build test demo bench sanitize wheel check-wheel bare-machine typecheck docs \
-	lint format clean
+	fuzz stress lint format clean
 
 bootstrap:
 	@scripts/bootstrap
@@ -59,6 +59,17 @@ docs: build
 format: bootstrap
 	clang-format -i $$(git ls-files 'core/*.cpp' 'core/*.h' 'bindings/*.cpp' 'bindings/*.h' 'cmake/*.cpp' 'cmake/*.h')
 	ruff format python tests bench examples docs && ruff check python tests bench examples docs
+
+# The libFuzzer targets of the core, FUZZ_SECONDS each (default 30).
+fuzz: bootstrap
+	@scripts/bootstrap fuzz
+	scripts/fuzz
+
+# The module attacked from Python: the decoder fuzz (release and debug interpreters), every entry
+# point repeated with its memory watched, threads on shared objects.
+stress: build
+	@scripts/bootstrap stress
+	scripts/stress
 
 # Formatting, ruff, codespell and clang-tidy over our own code.
 lint: build

@@ -264,7 +264,9 @@ def opinion(rng: random.Random, frames: int) -> list[object]:
 
     # No snapshot in this channel: the first diffs lay every level down.
     for token, (truth, _) in books.items():
-        for (bid, bid_size), (ask, ask_size) in zip(truth.bids.items(), truth.asks.items()):
+        for (bid, bid_size), (ask, ask_size) in zip(
+            truth.bids.items(), truth.asks.items(), strict=False
+        ):
             out += [diff(token, "bid", bid, bid_size), diff(token, "ask", ask, ask_size)]
     while len(out) < frames:
         token = rng.choice(list(books))

@@ -19,7 +19,7 @@ _Pairs: TypeAlias = Iterable[tuple[_Number, _Number]]
 _Levels: TypeAlias = tuple[BookLevel, ...]
 _Rows: TypeAlias = tuple[tuple[Decimal, Decimal], ...]
 # A member of a venue frame handed over unchanged, with its JSON types.
-_Json: TypeAlias = None | bool | int | float | str | list[_Json] | dict[str, _Json]
+_Json: TypeAlias = bool | int | float | str | list[_Json] | dict[str, _Json] | None
 
 # A side is the dict the pure-Python book keeps, read and written in place: a Mapping with item
 # assignment, deletion and `pop`. Not a MutableMapping, which would promise `update`, `setdefault`,

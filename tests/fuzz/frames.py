@@ -225,6 +225,10 @@ def frame(rng, decoder, recorded):
 def keys_of(text):
     """Instrument keys worth holding books under: the venues' usual ones and what the text names."""
     keys = set(ASSETS + TICKERS + SLUGS + ["a", "b", ""])
+    if text.count("[") + text.count("{") > 1000:
+        return sorted(
+            keys
+        )  # json's own recursion guard follows the recursion limit, which may be high
     try:
         tree = json.loads(text)
     except (ValueError, RecursionError):

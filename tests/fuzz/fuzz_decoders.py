@@ -26,8 +26,8 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
-import frames
-from orvane._core import (
+import frames  # noqa: E402
+from orvane._core import (  # noqa: E402
     LocalBook,
     kalshi_book_message,
     opinion_depth,

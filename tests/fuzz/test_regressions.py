@@ -10,8 +10,8 @@ import pytest
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
-import frames
-import fuzz_decoders as run
+import frames  # noqa: E402
+import fuzz_decoders as run  # noqa: E402
 
 KEPT = sorted((HERE / "regressions").glob("*.json"))
 
