@@ -23,13 +23,26 @@ std::optional<int64_t> newest_change_time(const std::vector<Message>& messages) 
   return newest;
 }
 
-void record_applied(std::vector<AssetLevels>& applied, const Change& change, std::size_t index,
-                    const Decimal& size_now) {
-  AssetLevels* slot = nullptr;
-  for (AssetLevels& entry : applied) {
-    if (entry.asset_id == change.asset_id) slot = &entry;
+AssetLevels* AppliedLevels::find(std::string_view asset_id) {
+  if (assets_.size() <= kScanned) {
+    for (AssetLevels& entry : assets_) {
+      if (entry.asset_id == asset_id) return &entry;
+    }
+    return nullptr;
   }
-  if (slot == nullptr) slot = &applied.emplace_back(AssetLevels{change.asset_id, index, {}, {}});
+  if (index_.empty()) {
+    for (std::size_t i = 0; i < assets_.size(); ++i) index_.emplace(assets_[i].asset_id, i);
+  }
+  const auto it = index_.find(asset_id);
+  return it == index_.end() ? nullptr : &assets_[it->second];
+}
+
+void AppliedLevels::record(const Change& change, std::size_t index, const Decimal& size_now) {
+  AssetLevels* slot = find(change.asset_id);
+  if (slot == nullptr) {
+    if (!index_.empty()) index_.emplace(change.asset_id, assets_.size());
+    slot = &assets_.emplace_back(AssetLevels{change.asset_id, index, {}, {}});
+  }
   (change.side == Side::Bid ? slot->bids : slot->asks).emplace_back(change.price, size_now);
 }
 

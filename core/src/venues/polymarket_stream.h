@@ -11,6 +11,8 @@
 // in the caller's dicts and asks these functions what is due and in which order events go.
 #pragma once
 
+#include <absl/container/flat_hash_map.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -39,8 +41,7 @@ bool verify_before_change(bool readable, std::optional<int64_t> pending_time,
 // The newest timestamp of the frame's price changes; none when no change carries one.
 std::optional<int64_t> newest_change_time(const std::vector<Message>& messages);
 
-// The levels one price-change message changed for one asset, in the order applied; one entry per
-// asset, in the order of the assets' first changes: the order of the message's delta events.
+// The levels one price-change message changed for one asset, in the order applied.
 struct AssetLevels {
   std::string_view asset_id;
   std::size_t first_change;  // index in the message's changes of the asset's first change
@@ -48,8 +49,24 @@ struct AssetLevels {
   LevelList asks;
 };
 
-// Records that change `index` of a message set its price to `size_now` on its side.
-void record_applied(std::vector<AssetLevels>& applied, const Change& change, std::size_t index,
-                    const Decimal& size_now);
+// The levels one price-change message changed, one entry per asset in the order of the assets'
+// first changes: the order of the message's delta events. Finding an asset's entry takes constant
+// time however many assets a message touches.
+class AppliedLevels {
+ public:
+  // Records that change `index` of the message set its price to `size_now` on its side.
+  void record(const Change& change, std::size_t index, const Decimal& size_now);
+
+  const std::vector<AssetLevels>& assets() const { return assets_; }
+
+ private:
+  // A message touches a few assets: up to this many are found by a scan, beyond it by the index.
+  static constexpr std::size_t kScanned = 8;
+
+  AssetLevels* find(std::string_view asset_id);
+
+  std::vector<AssetLevels> assets_;
+  absl::flat_hash_map<std::string_view, std::size_t> index_;  // asset id -> position in assets_
+};
 
 }  // namespace orvane::polymarket

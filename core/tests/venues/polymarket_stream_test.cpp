@@ -50,10 +50,11 @@ TEST(PolymarketStream, AppliedLevelsGroupByAssetInFirstChangeOrder) {
   };
   const pm::Change changes[] = {change("b", Side::Ask, "0.6"), change("a", Side::Bid, "0.4"),
                                 change("b", Side::Bid, "0.5"), change("b", Side::Ask, "0.7")};
-  std::vector<pm::AssetLevels> applied;
+  pm::AppliedLevels recorded;
   for (size_t i = 0; i < std::size(changes); ++i) {
-    pm::record_applied(applied, changes[i], i, *parse(std::to_string(i)));
+    recorded.record(changes[i], i, *parse(std::to_string(i)));
   }
+  const auto& applied = recorded.assets();
   ASSERT_EQ(applied.size(), 2u);
   EXPECT_EQ(applied[0].asset_id, "b");
   EXPECT_EQ(applied[0].first_change, 0u);
@@ -63,6 +64,22 @@ TEST(PolymarketStream, AppliedLevelsGroupByAssetInFirstChangeOrder) {
   EXPECT_EQ(applied[1].asset_id, "a");
   EXPECT_EQ(applied[1].first_change, 1u);
   EXPECT_EQ(applied[1].bids, (LevelList{{*parse("0.4"), *parse("1")}}));
+
+  // Past the few assets it scans, the index finds the same entries.
+  std::vector<std::string> ids;
+  for (int i = 0; i < 20; ++i) ids.push_back("asset" + std::to_string(i));
+  std::vector<pm::Change> many;
+  for (int round = 0; round < 3; ++round) {
+    for (const std::string& id : ids) many.push_back(change(id.c_str(), Side::Bid, "0.5"));
+  }
+  pm::AppliedLevels grouped;
+  for (size_t i = 0; i < many.size(); ++i) grouped.record(many[i], i, *parse("1"));
+  ASSERT_EQ(grouped.assets().size(), ids.size());
+  for (size_t k = 0; k < ids.size(); ++k) {
+    EXPECT_EQ(grouped.assets()[k].asset_id, ids[k]);
+    EXPECT_EQ(grouped.assets()[k].first_change, k);
+    EXPECT_EQ(grouped.assets()[k].bids.size(), 3u);
+  }
 }
 
 }  // namespace

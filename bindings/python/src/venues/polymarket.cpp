@@ -205,15 +205,15 @@ struct Run {
   bool price_change(const pm::PriceChange& m, const Ref* assets) {
     Ref timestamp = integer_or_none(m.timestamp);
     if (!timestamp) return false;
-    std::vector<pm::AssetLevels> applied;
+    pm::AppliedLevels applied;
     return verify_due(m) && apply_changes(m, assets, timestamp.get(), applied) &&
            emit_deltas(m, assets, timestamp.get(), applied);
   }
   bool verify_due(const pm::PriceChange& m);
   bool apply_changes(const pm::PriceChange& m, const Ref* assets, PyObject* timestamp,
-                     std::vector<pm::AssetLevels>& applied);
+                     pm::AppliedLevels& applied);
   bool emit_deltas(const pm::PriceChange& m, const Ref* assets, PyObject* timestamp,
-                   const std::vector<pm::AssetLevels>& applied);
+                   const pm::AppliedLevels& applied);
 };
 
 bool Run::snapshot(const pm::BookMessage& m, PyObject* asset) {
@@ -293,7 +293,7 @@ bool Run::verify_due(const pm::PriceChange& m) {
 // Each change whose book is ready, after the asset's own pending check when that one is due (a gap
 // skips the change); the change's reported prices become the asset's pending check.
 bool Run::apply_changes(const pm::PriceChange& m, const Ref* assets, PyObject* timestamp,
-                        std::vector<pm::AssetLevels>& applied) {
+                        pm::AppliedLevels& applied) {
   for (size_t i = 0; i < m.changes.size(); ++i) {
     const pm::Change& change = m.changes[i];
     PyObject* asset = assets[i].get();
@@ -328,7 +328,7 @@ bool Run::apply_changes(const pm::PriceChange& m, const Ref* assets, PyObject* t
       previous = replace_field(local->timestamp, timestamp);
     }
     previous.reset();
-    pm::record_applied(applied, change, i, now);
+    applied.record(change, i, now);
     Ref bid = to_py(change.best_bid);
     if (!bid) return false;
     Ref ask = to_py(change.best_ask);
@@ -341,11 +341,11 @@ bool Run::apply_changes(const pm::PriceChange& m, const Ref* assets, PyObject* t
 
 // One delta event per asset changed, with the book's best prices now.
 bool Run::emit_deltas(const pm::PriceChange& m, const Ref* assets, PyObject* timestamp,
-                      const std::vector<pm::AssetLevels>& applied) {
-  if (applied.empty()) return true;
+                      const pm::AppliedLevels& applied) {
+  if (applied.assets().empty()) return true;
   Ref market = new_str(m.market);
   if (!market) return false;
-  for (const pm::AssetLevels& a : applied) {
+  for (const pm::AssetLevels& a : applied.assets()) {
     PyObject* asset = assets[a.first_change].get();
     Ref held;
     const int has = book(asset, held);
