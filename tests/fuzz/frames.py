@@ -5,6 +5,7 @@ tree (values of other types, numbers past every range, deep nesting, lone surrog
 repeated members) and then, sometimes, its text (truncation, flipped or inserted bytes).
 """
 
+import copy
 import json
 from pathlib import Path
 
@@ -126,7 +127,10 @@ def recorded_frames():
 
 
 def _nodes(tree, path=()):
+    """Every node with its path, down to a depth that Python's own recursion allows."""
     yield path, tree
+    if len(path) > 50:
+        return
     if isinstance(tree, dict):
         for key, value in tree.items():
             yield from _nodes(value, (*path, key))
@@ -146,8 +150,9 @@ def _replace(tree, path, value):
 
 
 def _deep(rng):
-    depth = rng.choice([10, 100, 1_000, 100_000])
-    return json.loads("[" * depth + "]" * depth) if depth <= 500 else None
+    """Nested arrays, as deep as json.dumps goes; far deeper texts come from write()."""
+    depth = rng.choice([10, 100, 150])
+    return json.loads("[" * depth + "]" * depth)
 
 
 def mutate_tree(rng, tree):
@@ -156,14 +161,14 @@ def mutate_tree(rng, tree):
         path, node = rng.choice(nodes)
         how = rng.randrange(7)
         if how == 0:
-            tree = _replace(tree, path, rng.choice(EDGE_VALUES))
+            tree = _replace(tree, path, copy.deepcopy(rng.choice(EDGE_VALUES)))
         elif how == 1 and path:
             parent = tree
             for step in path[:-1]:
                 parent = parent[step]
             del parent[path[-1]]
         elif how == 2 and isinstance(node, list) and node:
-            node.extend(rng.choice(node) for _ in range(rng.choice([1, 10, 1000])))
+            node.extend(copy.deepcopy(rng.choice(node)) for _ in range(rng.choice([1, 10, 1000])))
         elif how == 3 and isinstance(node, str):
             tree = _replace(tree, path, node * rng.choice([2, 100]) + rng.choice(["", "\ud800"]))
         elif how == 4:
@@ -172,7 +177,7 @@ def mutate_tree(rng, tree):
             key = rng.choice(list(node))
             node[key.upper() if rng.random() < 0.5 else key + "\u0301"] = node.pop(key)
         elif how == 6:
-            tree = _replace(tree, path, rng.choice(EDGE_VALUES[:20]))
+            tree = _replace(tree, path, copy.deepcopy(rng.choice(EDGE_VALUES[:20])))
     return tree
 
 
