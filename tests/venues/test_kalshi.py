@@ -2,7 +2,6 @@
 errors and their texts are core/tests/kalshi_test.cpp's)."""
 
 import json
-import sys
 from decimal import Decimal
 
 import pytest
@@ -107,23 +106,6 @@ def test_message_fields_are_read_only():
     )
     with pytest.raises(AttributeError):
         message.seq = 1
-
-
-@pytest.mark.parametrize(
-    "raw",
-    [
-        delta()[:-3],  # truncated
-        delta()[:-2] + ', "x": "\udc80"}}',  # a str without a UTF-8 form
-        json.dumps({"type": "orderbook_delta", "msg": 5}),
-    ],
-)
-def test_refused_frames_change_nothing(raw, snapshot):
-    books = ready_books()
-    book = books["T"]
-    before, references = snapshot(book), sys.getrefcount(book)
-    assert kalshi_book_message(raw, books) is None
-    assert sys.getrefcount(book) == references
-    assert snapshot(book) == before and books == {"T": book}
 
 
 def test_entry_that_is_not_a_local_book():

@@ -139,14 +139,9 @@ class Raising:
 @pytest.mark.parametrize(
     ("raw", "prepare"),
     [
-        ("{", None),
+        # Broken frames and books that are not LocalBooks are the decoder fuzz's; here the
+        # pending checks in shapes it does not make.
         (json.dumps({"event_type": "tick_size_change", "asset_id": "A"}), None),
-        ("[" + book_frame("B") + ',{"event_type":"last_trade_price"}]', None),
-        ('{"event_type":"book","asset_id":"A","bids":[{"price":"0.5"}]}', None),
-        (changes_frame(change("A", "BUY", "0.5", "1", best_bid="abc")), None),
-        (changes_frame(change("A", "BUY", "0.5", "1", best_ask=True)), None),
-        (book_frame("A"), lambda s: s.books.update(A={"bids": {}})),
-        (changes_frame(change("A", "BUY", "0.5", "1")), lambda s: s.books.update(A=None)),
         (book_frame("A"), lambda s: s.unverified.update(A=(T0, "0.4"))),
         (book_frame("A"), lambda s: s.unverified.update(A=[T0, "0.4", "0.6"])),
         (book_frame("A"), lambda s: s.unverified.update({1: (T0, None, None)})),
