@@ -5,7 +5,6 @@ import json
 import math
 from decimal import Decimal
 
-import pytest
 from hypothesis import example, given
 from hypothesis import strategies as st
 from orvane._core import (
@@ -131,34 +130,11 @@ def test_numbers_read_correctly_rounded(text, tail):
     assert level.price == exact
 
 
-US = '{{"marketData":{{"marketSlug":"s",{}}}}}'
-
-
-@pytest.mark.parametrize(
-    ("decode", "expected"),
-    [
-        (
-            lambda: polymarket_market(
-                '{"event_type":"book","asset_id":"a","last_trade_price":0.85000000000000000000}',
-                {},
-                {},
-                {},
-            )[0][9]["last_trade_price"],
-            0.85,
-        ),
-        (
-            lambda: (
-                polymarket_us_market_data(
-                    US.format('"bids":[{"px":0.8500000000000000000000000000,"qty":1}]'), {}
-                )[1][0].price
-            ),
-            Decimal("0.85"),
-        ),
-        (
-            lambda: polymarket_us_market_data(US.format('"stats":[0.18446744073709551616]'), {})[7],
-            [0.18446744073709551],
-        ),
-    ],
-)
-def test_long_fractions_with_zero_integer_part(decode, expected):
-    assert decode() == expected
+def test_long_fractions_with_zero_integer_part():
+    book = '{"event_type":"book","asset_id":"a","last_trade_price":0.85000000000000000000}'
+    assert polymarket_market(book, {}, {}, {})[0][9]["last_trade_price"] == 0.85
+    us = '{{"marketData":{{"marketSlug":"s",{}}}}}'.format
+    bids = us('"bids":[{"px":0.8500000000000000000000000000,"qty":1}]')
+    assert polymarket_us_market_data(bids, {})[1][0].price == Decimal("0.85")
+    stats = us('"stats":[0.18446744073709551616]')
+    assert polymarket_us_market_data(stats, {})[7] == [0.18446744073709551]

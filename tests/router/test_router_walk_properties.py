@@ -123,8 +123,11 @@ members_strategy = st.lists(
     quantity=quantities,
     limit=limits,
     excluded=st.lists(ids, max_size=2),
+    limit_at=st.none() | st.integers(0, 15),
 )
-def test_walk_matches_exact_decimal_reference(members, buy, walk_buy, quantity, limit, excluded):
+def test_walk_matches_exact_decimal_reference(
+    members, buy, walk_buy, quantity, limit, excluded, limit_at
+):
     fee_of = {market_id: fee for market_id, _rows, fee in reversed(members)}  # the first one wins
     row_prices = {id(price) for _id, rows, _fee in members for price, _size in rows}
     calls = []
@@ -146,6 +149,8 @@ def test_walk_matches_exact_decimal_reference(members, buy, walk_buy, quantity, 
         type(one) is Decimal and one == 1 for one in calls
     )
 
+    if limit_at is not None and ladder:  # a limit equal to a net: the limit is inclusive
+        limit = ladder[limit_at % len(ladder)][1]
     got = levels.walk(walk_buy, quantity, limit, excluded)
     want = ref_walk(ladder, market_ids, walk_buy, quantity, limit, set(excluded))
     if want is None:

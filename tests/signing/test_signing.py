@@ -153,12 +153,9 @@ def test_key_text_gets_no_utf8_copy_cached_in_it(text):
         (KEY + "0g", "not a hex private key"),  # hex is checked before length
         (KEY[:40] + "\ud800" + KEY[41:], "not a hex private key"),  # not even UTF-8
         ("", "not a valid secp256k1 private key"),
-        ("0x", "not a valid secp256k1 private key"),
-        ("ab" * 23, "not a valid secp256k1 private key"),
         ("00" + KEY[2:], "not a valid secp256k1 private key"),  # 33 bytes, a zero first
         ("00" * 32, "not a valid secp256k1 private key"),
         (f"{N:064x}", "not a valid secp256k1 private key"),
-        (f"{N + 1:064x}", "not a valid secp256k1 private key"),
     ],
 )
 def test_bad_keys_raise_without_showing_the_key(text, message):
@@ -185,16 +182,8 @@ def test_signer_is_immutable_and_not_copyable():
     assert not hasattr(SIGNER, "__dict__")
 
 
-@given(polymarket_orders, st.booleans())
-def test_polymarket_order_hash_matches_eth_account(order, neg_risk):
-    _, digest = eip712(
-        typed(POLYMARKET_FIELDS), "Order", polymarket_domain(neg_risk), polymarket_message(order)
-    )
-    assert polymarket_order_hash(**polymarket_arguments(order, neg_risk)) == "0x" + digest.hex()
-
-
 @given(polymarket_orders, st.booleans(), st.sampled_from([0, 1, 2, 3, 4]))
-def test_polymarket_sign_order_matches_eth_account(order, neg_risk, signature_type):
+def test_polymarket_hash_and_signature_match_eth_account(order, neg_risk, signature_type):
     order = order | {"signature_type": signature_type}
     arguments = polymarket_arguments(order, neg_risk)
     domain = polymarket_domain(neg_risk)
@@ -230,7 +219,7 @@ ORDER = {
 def test_polymarket_address_case_and_alignment():
     digest = polymarket_order_hash(**ORDER, neg_risk=False)
     for change in ({"maker": ADDRESS.lower()}, {"maker": "0x" + ADDRESS[2:].upper()},
-                   {"salt": " 0012345\n"}, {"builder": "1"}):  # fmt: skip
+                   {"salt": " 0012345\n"}):  # fmt: skip
         assert polymarket_order_hash(**ORDER | change, neg_risk=False) == digest
     wallet = SIGNER.polymarket_sign_order(**ORDER | {"signature_type": 3}, neg_risk=False)
     assert len(wallet) == 636 and wallet.endswith("00ba") and wallet == wallet.lower()
@@ -280,26 +269,19 @@ FLIPPED = next(
 COMMON_FAILURES = [
     ("salt", 5, TypeError, NOT_STR, "salt"),
     ("salt", "-1", ValueError, 'not a uint256: "-1"', None),
-    ("salt", " ", ValueError, 'not a uint256: " "', None),
     ("token_id", str(2**256), ValueError, f"does not fit in uint256: {2**256}", None),
-    ("maker_amount", "1e3", ValueError, 'not a uint256: "1e3"', None),
     ("side", "1", TypeError, NOT_INT, "side"),
     ("side", 256, OverflowError, OUT_OF_RANGE, "side"),
     ("signature_type", -1, OverflowError, OUT_OF_RANGE, "signature_type"),
-    ("signature_type", 2**70, OverflowError, OUT_OF_RANGE, "signature_type"),
     ("signer", "0x" + "g" * 40, ValueError, f'not an address: "0x{"g" * 40}"', None),
 ]
 POLYMARKET_FAILURES = COMMON_FAILURES + [
     ("maker", ADDRESS[2:], ValueError, f'not an address: "{ADDRESS[2:]}"', None),
     ("maker", FLIPPED, ValueError, f'not a checksummed address: "{FLIPPED}"', None),
-    ("timestamp", 1.5, TypeError, "'float' object is not an instance of 'str'", "timestamp"),
     ("metadata", "0X1", ValueError, 'not a bytes32: "0X1"', None),
-    ("builder", "1" * 65, ValueError, f'not a bytes32: "{"1" * 65}"', None),
     ("neg_risk", 1, TypeError, NOT_BOOL, "neg_risk"),
-    ("neg_risk", None, TypeError, "'None' is not an instance of 'bool'", "neg_risk"),
 ]
 OPINION_FAILURES = COMMON_FAILURES + [
-    ("fee_rate_bps", 5, TypeError, NOT_STR, "fee_rate_bps"),
     ("taker", "0X" + "0" * 40, ValueError, f'not an address: "0X{"0" * 40}"', None),
     ("exchange", OPINION_EXCHANGE + " ", ValueError,
      f'not an address: "{OPINION_EXCHANGE} "', None),
@@ -349,19 +331,12 @@ def test_first_failure_decides(calls, bad, error, message):
 
 # (call, exception, message, the parameter named by the note or None)
 BINDING_FAILURES = [
-    (lambda: Secp256k1Signer(123), TypeError, NOT_STR, "private_key"),
     (lambda: Secp256k1Signer(b"ab" * 32), TypeError,
      "'bytes' object is not an instance of 'str'", "private_key"),
-    (lambda: Secp256k1Signer(None), TypeError, "'None' is not an instance of 'str'", "private_key"),
-    (lambda: SIGNER.sign_digest(b""), ValueError, "a digest is 32 bytes, got 0", None),
     (lambda: SIGNER.sign_digest(b"\0" * 31), ValueError, "a digest is 32 bytes, got 31", None),
     (lambda: SIGNER.sign_digest(b"\0" * 33), ValueError, "a digest is 32 bytes, got 33", None),
     (lambda: SIGNER.sign_digest(bytearray(32)), TypeError,
      "'bytearray' object is not an instance of 'bytes'", "digest"),
-    (lambda: SIGNER.sign_digest(memoryview(bytes(32))), TypeError,
-     "'memoryview' object is not an instance of 'bytes'", "digest"),
-    (lambda: SIGNER.sign_digest("0" * 32), TypeError,
-     "'str' object is not an instance of 'bytes'", "digest"),
 ]  # fmt: skip
 
 

@@ -2,7 +2,6 @@
 errors and their texts are core/tests/kalshi_test.cpp's)."""
 
 import json
-import sys
 from decimal import Decimal
 
 import pytest
@@ -25,10 +24,6 @@ def delta(price="0.45", side="yes", seq=2, change="5", **msg) -> str:
     return frame("delta", seq, price_dollars=price, delta_fp=change, side=side, **msg)
 
 
-def levels(*pairs) -> tuple:
-    return tuple(BookLevel(Decimal(p), Decimal(s)) for p, s in pairs)
-
-
 def run(raw, books):
     return kalshi_book_message(raw, books).apply(books)
 
@@ -37,20 +32,6 @@ def ready_books() -> dict:
     books = {}
     run(snap([["0.40", "3"]], [["0.50", "4"]]), books)
     return books
-
-
-def test_snapshot_event_complements_no_side_keeping_scale():
-    books = {}
-    raw = snap([["0.43", "5.00"], ["0.42", "0"]], [["0.4500", "10"], [0.3, 1]], market_id="m")
-    message = kalshi_book_message(raw, books)
-    assert books == {}  # decoding changes nothing
-    assert message.apply(books) == (
-        *("snapshot", "T", False, levels(("0.43", "5.00")), levels(("0.5500", "10"), ("0.7", "1"))),
-        *(Decimal("0.43"), Decimal("0.5500"), {"market_id": "m"}),
-    )
-    assert str(books["T"].best_ask) == "0.5500"
-    assert (books["T"].ready, books["T"].sequence, books["T"].timestamp) == (True, 1, None)
-    assert run(snap(market_ticker="U"), books)[3:] == ((), (), None, None, {"market_id": None})
 
 
 def test_not_ready_book_records_delta_sequence_then_snapshot_recovers():
@@ -65,38 +46,12 @@ def test_not_ready_book_records_delta_sequence_then_snapshot_recovers():
     assert run(snap(market_ticker="U"), books)[2] is False
 
 
-# Only the exact text "yes" is the YES side; a falsy client_order_id gives no info entry.
-@pytest.mark.parametrize(
-    ("side", "extra", "bids", "asks", "best_bid", "info"),
-    [
-        ("yes", {}, levels(("0.45", "5")), (), "0.45", {}),
-        ("YES", {"client_order_id": ""}, (), levels(("0.55", "5")), "0.40", {}),
-        ("yes", {"client_order_id": [1]}, levels(("0.45", "5")), (), "0.45", {"client_order_id": [1]}),
-    ],
-)  # fmt: skip
-def test_delta_event(side, extra, bids, asks, best_bid, info):
+def test_delta_event_fields():
     books = ready_books()
-    message = kalshi_book_message(delta(side=side, ts_ms=1700000000123, **extra), books)
-    event = message.apply(books)
-    assert event == (
-        "delta",
-        "T",
-        bids,
-        asks,
-        Decimal(best_bid),
-        Decimal("0.50"),
-        1700000000123,
-        info,
-    )
+    event = run(delta(ts_ms=1700000000123, client_order_id=[1]), books)
+    assert event[6:] == (1700000000123, {"client_order_id": [1]})
     assert (books["T"].sequence, books["T"].timestamp) == (2, 1700000000123)
-    again = message.apply(books)  # adds every time
-    assert (again[2] or again[3])[0].size == 10
-
-
-def test_delta_removing_a_level_and_missing_ticker():
-    books = ready_books()
-    event = run(delta(price="0.40", change="-3"), books)
-    assert event[2] == levels(("0.40", "0")) and str(event[2][0].size) == "0" and event[4] is None
+    assert run(delta(client_order_id=""), books)[7] == {}  # a falsy id gives no entry
     assert run(delta(market_ticker="X"), books) is None and list(books) == ["T"]
 
 
@@ -107,23 +62,6 @@ def test_message_fields_are_read_only():
     )
     with pytest.raises(AttributeError):
         message.seq = 1
-
-
-@pytest.mark.parametrize(
-    "raw",
-    [
-        delta()[:-3],  # truncated
-        delta()[:-2] + ', "x": "\udc80"}}',  # a str without a UTF-8 form
-        json.dumps({"type": "orderbook_delta", "msg": 5}),
-    ],
-)
-def test_refused_frames_change_nothing(raw, snapshot):
-    books = ready_books()
-    book = books["T"]
-    before, references = snapshot(book), sys.getrefcount(book)
-    assert kalshi_book_message(raw, books) is None
-    assert sys.getrefcount(book) == references
-    assert snapshot(book) == before and books == {"T": book}
 
 
 def test_entry_that_is_not_a_local_book():
@@ -155,21 +93,52 @@ prices = st.builds(
     st.integers(0, 2),
 )
 sides = st.lists(st.tuples(prices, st.integers(-1, 5).map(Decimal)), max_size=8)
+# Only the exact text "yes" is the YES side.
+deltas = st.lists(
+    st.tuples(st.sampled_from(["yes", "no", "YES"]), prices, st.integers(-6, 6).map(Decimal)),
+    max_size=6,
+)
 
 
-def model(pairs, reverse) -> list:
-    """The Python book: positive sizes only, a later equal price keeps the first key's spelling."""
-    side = {}
-    for price, size in pairs:
-        if size > 0:
-            side[next((k for k in side if k == price), price)] = size
+def put(side, price, size, snapshot=True):
+    """The Python book: a later equal price keeps the first key's spelling; a snapshot skips
+    non-positive sizes, a delta that leaves one removes the level."""
+    key = next((k for k in side if k == price), price)
+    if size > 0:
+        side[key] = size
+    elif not snapshot:
+        side.pop(key, None)
+
+
+def model_levels(side, reverse):
     return [(str(p), str(side[p])) for p in sorted(side, reverse=reverse)]
 
 
-@given(sides, sides)
-def test_snapshot_matches_a_decimal_model(yes, no):
-    event = run(snap([[str(p), str(s)] for p, s in yes], [[str(p), str(s)] for p, s in no]), {})
-    assert [(str(v.price), str(v.size)) for v in event[3]] == model(yes, True)
-    assert [(str(v.price), str(v.size)) for v in event[4]] == model(
-        ((1 - p, s) for p, s in no), False
-    )
+def texts(levels):
+    return [(str(v.price), str(v.size)) for v in levels]
+
+
+@given(sides, sides, deltas, st.sampled_from([None, "m"]))
+def test_stream_matches_a_decimal_model(yes, no, changes, market_id):
+    bids, asks, books = {}, {}, {}
+    for price, size in yes:
+        put(bids, price, size)
+    for price, size in no:  # NO bids are asks at the complement, keeping the price's scale
+        put(asks, 1 - price, size)
+    wire = [[[str(p), str(s)] for p, s in pairs] for pairs in (yes, no)]
+    event = run(snap(*wire, market_id=market_id), books)
+    assert event[:3] == ("snapshot", "T", False) and event[7] == {"market_id": market_id}
+    assert texts(event[3]) == model_levels(bids, True)
+    assert texts(event[4]) == model_levels(asks, False)
+    assert event[5:7] == (max(bids, default=None), min(asks, default=None))
+    for seq, (side, price, change) in enumerate(changes, 2):
+        levels, key = (bids, price) if side == "yes" else (asks, 1 - price)
+        size = levels.get(key, 0) + change
+        put(levels, key, size, snapshot=False)
+        event = run(delta(str(price), side, seq, str(change)), books)
+        level = (BookLevel(key, max(size, Decimal(0))),)
+        assert event[:4] == ("delta", "T", *((level, ()) if side == "yes" else ((), level)))
+        assert event[4:6] == (max(bids, default=None), min(asks, default=None))
+        assert (event[6], event[7], books["T"].sequence) == (None, {}, seq)
+    assert texts(books["T"].levels()[0]) == model_levels(bids, True)
+    assert texts(books["T"].levels()[1]) == model_levels(asks, False)

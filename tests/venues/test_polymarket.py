@@ -1,6 +1,7 @@
-"""polymarket_market against the caller's state: the call sequence, the pending best-price checks and
-state left unchanged on None. The replay test drives the common paths (resyncs, gaps, same-timestamp
-updates, batches) against a model; decoding errors are core/tests/polymarket_test.cpp's."""
+"""polymarket_market against the caller's state where the replay's model does not reach: pending
+checks holding the caller's own objects, state left unchanged on None, user code run mid-call. The
+replay test drives snapshots, deltas, gaps, resyncs and batches against a model; decoding errors
+are core/tests/polymarket_test.cpp's."""
 
 import copy
 import json
@@ -9,13 +10,8 @@ from decimal import Decimal
 
 import pytest
 from orvane._core import LocalBook, polymarket_market
-from orvane.ws.base import BookLevel
 
 T0 = 1_700_000_000_000
-
-
-def levels(*pairs):
-    return tuple(BookLevel(Decimal(p), Decimal(s)) for p, s in pairs)
 
 
 def book_frame(asset, bids=(), asks=(), ts=T0, market="M", **extra):
@@ -57,60 +53,6 @@ class State:
         return books, copy.deepcopy(self.unverified), dict(self.markets)
 
 
-def test_snapshot_creates_book_then_delta_applies():
-    s = State()
-    bids = [("0.40", "10"), ("0.45", "0"), ("0.40", "12")]
-    events = s(book_frame("A", bids, [("0.60", "5")], hash="0xh", tick_size=0.01))
-    book = s.books["A"]
-    assert events == [
-        (
-            "book", "A", "M", "snapshot", levels(("0.40", "12")), levels(("0.60", "5")),
-            Decimal("0.40"), Decimal("0.60"), T0, {"hash": "0xh", "tick_size": 0.01, "last_trade_price": None},
-        )
-    ]  # fmt: skip
-    assert book.ready and book.timestamp == T0 and book.sequence is None and s.markets == {"A": "M"}
-
-    events = s(
-        changes_frame(
-            change("A", "BUY", "0.45", "3", "0.45", "0.6"),
-            change("A", "SELL", "0.60", "0", "0.45", ""),
-            change("A", "buy", "0.40", "0", "0.45", ""),
-            ts=T0 + 1,
-        )
-    )
-    assert events == [
-        (
-            "book", "A", "M", "delta", levels(("0.45", "3"), ("0.40", "0")), levels(("0.60", "0")),
-            Decimal("0.45"), None, T0 + 1, None,
-        )
-    ]  # fmt: skip
-    assert book.levels() == (levels(("0.45", "3")), ())
-    assert book.timestamp == T0 + 1
-    # The last change's reported prices wait to be checked, as the frame's JSON values.
-    assert s.unverified == {"A": (T0 + 1, "0.45", "")}
-
-
-def test_deltas_need_a_ready_book():
-    s = State().seeded()
-    s.books["A"].invalidate()
-    before = s.image()
-    assert s(changes_frame(change("A", "BUY", "0.5", "1"), change("B", "BUY", "0.5", "1"))) == []
-    assert s.image() == before and "B" not in s.books
-
-
-def test_gap_found_by_a_later_frame():
-    s = State().seeded("A").seeded("B")
-    # A's update reports a best bid the local book does not have.
-    s(changes_frame(change("A", "BUY", "0.41", "1", "0.42", "0.60"), ts=T0 + 10))
-    # 500 ms later is not enough; more is.
-    events = s(changes_frame(change("B", "SELL", "0.61", "1", "0.40", "0.60"), ts=T0 + 510))
-    assert [e[0] for e in events] == ["book"]
-    events = s(changes_frame(change("B", "SELL", "0.62", "1", "0.40", "0.60"), ts=T0 + 511))
-    assert events[0] == ("gap", "A", Decimal("0.41"), Decimal("0.60"), "0.42", "0.60")
-    assert events[1][:4] == ("book", "B", "M", "delta")
-    assert not s.books["A"].ready and "A" not in s.unverified and "B" in s.unverified
-
-
 @pytest.mark.parametrize(
     ("bids", "venue_bid", "venue_ask", "gap"),
     [
@@ -139,19 +81,12 @@ class Raising:
 @pytest.mark.parametrize(
     ("raw", "prepare"),
     [
-        ("{", None),
+        # Broken frames and books that are not LocalBooks are the decoder fuzz's; here the
+        # pending checks in shapes it does not make.
         (json.dumps({"event_type": "tick_size_change", "asset_id": "A"}), None),
-        ("[" + book_frame("B") + ',{"event_type":"last_trade_price"}]', None),
-        ('{"event_type":"book","asset_id":"A","bids":[{"price":"0.5"}]}', None),
-        (changes_frame(change("A", "BUY", "0.5", "1", best_bid="abc")), None),
-        (changes_frame(change("A", "BUY", "0.5", "1", best_ask=True)), None),
-        (book_frame("A"), lambda s: s.books.update(A={"bids": {}})),
-        (changes_frame(change("A", "BUY", "0.5", "1")), lambda s: s.books.update(A=None)),
-        (book_frame("A"), lambda s: s.unverified.update(A=(T0, "0.4"))),
         (book_frame("A"), lambda s: s.unverified.update(A=[T0, "0.4", "0.6"])),
         (book_frame("A"), lambda s: s.unverified.update({1: (T0, None, None)})),
         (book_frame("A"), lambda s: s.unverified.update(Z=(1.5, None, None))),
-        (book_frame("A"), lambda s: s.unverified.update(Z=(2**63, None, None))),
         # A pending check this frame would compare must hold prices.
         (changes_frame(change("A", "BUY", "0.5", "1")), lambda s: s.unverified.update(A=(T0, "abc", None))),
         (changes_frame(change("A", "BUY", "0.5", "1")), lambda s: s.unverified.update(A=(T0, None, False))),
@@ -219,15 +154,8 @@ def test_state_changed_by_user_code_during_the_call():
     assert price.calls == 2 and events == [] and s.books == {}
 
 
-def test_references_are_released():
+def test_snapshots_hold_no_reference_to_the_book():
     s = State().seeded()
-    venue = Decimal("0.99")
-    base = sys.getrefcount(venue)
-    s.unverified["A"] = (T0, venue, None)
-    events = s(changes_frame(change("A", "BUY", "0.5", "1"), ts=T0 + 1))
-    assert events[0] == ("gap", "A", Decimal("0.40"), Decimal("0.60"), venue, None)
-    del events
-    assert sys.getrefcount(venue) == base
     for _ in range(3):
         s(book_frame("A", [("0.4", "1")]))
     count = sys.getrefcount(s.books["A"])

@@ -1,13 +1,20 @@
-"""Replays a recorded-style market-channel stream through polymarket_market and through a small
-pure-Python model of the same rules, comparing every result and the final state."""
+"""Replays market-channel streams, the recorded one and generated ones, through polymarket_market
+and through a small pure-Python model of the same rules, comparing every result and the final
+state: snapshots, deltas, gaps, resyncs, batches and broken frames."""
 
 import collections
 import json
+import sys
 from decimal import Decimal
 from pathlib import Path
 
+from hypothesis import given
+from hypothesis import strategies as st
 from orvane._core import polymarket_market
 from orvane.ws.base import BookLevel
+
+sys.path.insert(0, str(Path(__file__).parent / "data"))
+import make_polymarket_stream
 
 STREAM = Path(__file__).parent / "data" / "polymarket_stream.jsonl"
 
@@ -117,16 +124,13 @@ class Model:
             events.append(("book", asset, m["market"], *changed))
 
 
-def test_replay_matches_model():
-    model = Model()
+def replay(lines):
+    model, kinds = Model(), collections.Counter()
     books, unverified, markets = {}, {}, {}
-    kinds = collections.Counter()
-    for line in STREAM.read_text().splitlines():
+    for line in lines:
         ours = polymarket_market(line, books, unverified, markets)
         assert ours == model(line), line[:200]
         kinds.update(["none"] if ours is None else [e[0] if e[0] != "book" else e[3] for e in ours])
-    # The stream exercises every path.
-    assert all(kinds[k] > 3 for k in ("none", "snapshot", "delta", "gap", "resynced")), kinds
     assert markets == model.markets and unverified == model.unverified
     assert books.keys() == model.books.keys()
     for asset, book in books.items():
@@ -136,3 +140,15 @@ def test_replay_matches_model():
         assert [level.price for level in bids] == sorted(expected["bids"], reverse=True)
         assert {level.price: level.size for level in asks} == expected["asks"]
         assert (book.ready, book.timestamp) == (expected["ready"], expected["timestamp"])
+    return kinds
+
+
+def test_recorded_stream_matches_model():
+    kinds = replay(STREAM.read_text().splitlines())
+    # The stream exercises every path.
+    assert all(kinds[k] > 3 for k in ("none", "snapshot", "delta", "gap", "resynced")), kinds
+
+
+@given(st.integers(0, 2**32), st.integers(5, 80))
+def test_generated_streams_match_model(seed, count):
+    replay(make_polymarket_stream.stream(seed, count))

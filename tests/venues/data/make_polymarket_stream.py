@@ -1,4 +1,4 @@
-"""Writes polymarket_stream.jsonl (`python tests/data/make_polymarket_stream.py`): a recorded-style
+"""Writes polymarket_stream.jsonl (`python tests/venues/data/make_polymarket_stream.py`): a recorded-style
 Polymarket market-channel stream, one raw frame a line, from a fixed seed.
 
 Each asset has a true book that the price changes edit, and every change reports the true best
@@ -17,8 +17,9 @@ OUT = Path(__file__).with_name("polymarket_stream.jsonl")
 TICK = Decimal("0.001")
 
 
-def main():
-    rng = random.Random(SEED)
+def stream(seed, count):
+    """`count` raw frames of a stream made from `seed`."""
+    rng = random.Random(seed)
     markets = {
         f"0x{rng.getrandbits(256):064x}": [str(rng.getrandbits(250)) for _ in range(2)]
         for _ in range(3)
@@ -92,7 +93,7 @@ def main():
     frames = []
     for asset in market_of:
         frames.append(snapshot(asset))
-    while len(frames) < FRAMES:
+    while len(frames) < count:
         clock += rng.choice(
             [0, 0, rng.randint(1, 300), rng.randint(1, 300), rng.randint(501, 1500)]
         )
@@ -110,12 +111,11 @@ def main():
             frames.append(text[: rng.randint(1, len(text) - 1)])
         else:
             frames.append(price_change())
-    lines = [
+    return [
         frame if isinstance(frame, str) else json.dumps(frame, separators=(",", ":"))
         for frame in frames
     ]
-    OUT.write_text("\n".join(lines) + "\n")
 
 
 if __name__ == "__main__":
-    main()
+    OUT.write_text("\n".join(stream(SEED, FRAMES)) + "\n")
