@@ -21,15 +21,12 @@ std::vector<pm::Message> messages(std::string_view text) {
   return list != nullptr ? *list : std::vector<pm::Message>{};
 }
 
-std::string error_of(std::string_view text) {
-  auto decoded = pm::decode(text);
-  if (decoded) return "decoded";
-  return decoded.error();
-}
-
-bool refused(std::string_view text) {
-  auto decoded = pm::decode(text);
-  return decoded && std::holds_alternative<pm::Refusal>(*decoded);
+// "refused", the number of messages, or the error.
+std::string outcome(std::string_view text) {
+  const auto decoded = pm::decode(text);
+  if (!decoded) return decoded.error();
+  const auto* list = std::get_if<std::vector<pm::Message>>(&*decoded);
+  return list != nullptr ? std::to_string(list->size()) + " messages" : "refused";
 }
 
 // Field values reach Python whole in tests/test_polymarket.py; here, that each event converts only
@@ -70,22 +67,18 @@ TEST(PolymarketDecode, SideRule) {
   }
 }
 
-TEST(PolymarketDecode, EmptyFramesAndRefusals) {
-  EXPECT_TRUE(messages("  [ ]").empty());
-  EXPECT_TRUE(
-      refused(R"([{"event_type":"book","asset_id":"a"},{"event_type":"tick_size_change"}])"));
-  EXPECT_TRUE(refused(R"({"event_type":"Book"})"));
-  EXPECT_TRUE(refused(R"({"event_type":"PRICE_CHANGE"})"));
-  EXPECT_TRUE(refused(R"({})"));
-  EXPECT_TRUE(refused(R"([])") == false);
-  // The first problem in array order decides: a refusal before an error, an error before a refusal.
-  EXPECT_TRUE(refused(R"([{"event_type":"x"},{"event_type":"book","bids":[{"price":"1"}]}])"));
-  EXPECT_EQ(error_of(R"([{"event_type":"book","bids":[{"price":"1"}]},{"event_type":"x"}])"),
-            R"(missing "size")");
-}
-
-TEST(PolymarketDecode, ReadErrors) {
+TEST(PolymarketDecode, RefusalsAndErrors) {
   const std::pair<const char*, const char*> cases[] = {
+      {"  [ ]", "0 messages"},
+      {R"([{"event_type":"book","asset_id":"a"},{"event_type":"tick_size_change"}])", "refused"},
+      {R"({"event_type":"Book"})", "refused"},
+      {R"({"event_type":"PRICE_CHANGE"})", "refused"},
+      {R"({})", "refused"},
+      // The first problem in array order decides: a refusal before an error, an error before a
+      // refusal.
+      {R"([{"event_type":"x"},{"event_type":"book","bids":[{"price":"1"}]}])", "refused"},
+      {R"([{"event_type":"book","bids":[{"price":"1"}]},{"event_type":"x"}])", R"(missing "size")"},
+      // Reading.
       {"", "not a message"},
       {"null", "not a message"},
       {"\"book\"", "not a message"},
@@ -100,12 +93,7 @@ TEST(PolymarketDecode, ReadErrors) {
       {R"({"price_changes":[{"side":1,"side":2}]})", "duplicate field `side` at line 1 column 36"},
       {R"({"event_type":"book","bids":[{"price":"1","size":"2"}})",
        "expected `,` or `]` at line 1 column 54"},
-  };
-  for (const auto& [text, error] : cases) EXPECT_EQ(error_of(text), error) << text;
-}
-
-TEST(PolymarketDecode, ConversionErrors) {
-  const std::pair<const char*, const char*> cases[] = {
+      // Converting.
       {R"({"event_type":"book","bids":[{"price":"0.5"}]})", R"(missing "size")"},
       {R"({"event_type":"book","bids":[{"price":"0.5","size":null}]})", R"(missing "size")"},
       {R"({"event_type":"book","asks":[{"size":"1"}]})", R"(missing "price")"},
@@ -115,7 +103,7 @@ TEST(PolymarketDecode, ConversionErrors) {
       {R"({"event_type":"price_change","market":[1],"price_changes":[{"price":"1"}]})",
        R"(missing "size")"},
   };
-  for (const auto& [text, error] : cases) EXPECT_EQ(error_of(text), error) << text;
+  for (const auto& [text, expected] : cases) EXPECT_EQ(outcome(text), expected) << text;
 }
 
 // `agrees` is exercised through pending checks in tests/test_polymarket.py.
