@@ -77,11 +77,7 @@ TEST(JsonParse, StringsDecodeEscapesAndUtf8) {
 }
 
 TEST(JsonParse, ErrorsNameTheFaultAndWhere) {
-  struct Case {
-    std::string text;
-    const char* error;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"", "EOF while parsing a value at line 1 column 0"},
       {"\"a\" x", "trailing characters at line 1 column 5"},
       {"[1,2", "EOF while parsing a list at line 1 column 4"},
@@ -107,23 +103,20 @@ TEST(JsonParse, ErrorsNameTheFaultAndWhere) {
       {"[1,\n 2,\n x]", "expected value at line 3 column 2"},
       {"[1,\n", "EOF while parsing a list at line 2 column 0"},
   };
-  for (const Case& c : cases) EXPECT_EQ(error_of(c.text), c.error) << c.text;
+  for (const auto& [text, error] : cases) EXPECT_EQ(error_of(text), error) << text;
 }
 
 TEST(JsonParse, DepthLimit) {
-  const auto nested = [](int depth, char open, char close, const std::string& inner) {
+  const auto nested = [](int depth, bool object) {
     std::string text;
-    for (int i = 0; i < depth; ++i)
-      text += open == '{' ? std::string("{\"k\":") : std::string(1, open);
-    text += inner;
-    text.append(static_cast<std::size_t>(depth), close);
-    return text;
+    for (int i = 0; i < depth; ++i) text += object ? "{\"k\":" : "[";
+    return text + "1" + std::string(static_cast<std::size_t>(depth), object ? '}' : ']');
   };
-  EXPECT_TRUE(parse_json(nested(kJsonMaxDepth, '[', ']', "1")));
-  EXPECT_EQ(error_of(nested(kJsonMaxDepth + 1, '[', ']', "1")),
+  EXPECT_TRUE(parse_json(nested(kJsonMaxDepth, false)));
+  EXPECT_EQ(error_of(nested(kJsonMaxDepth + 1, false)),
             "recursion limit exceeded at line 1 column 129");
-  EXPECT_TRUE(parse_json(nested(kJsonMaxDepth, '{', '}', "1")));
-  EXPECT_EQ(error_of(nested(kJsonMaxDepth + 1, '{', '}', "1")),
+  EXPECT_TRUE(parse_json(nested(kJsonMaxDepth, true)));
+  EXPECT_EQ(error_of(nested(kJsonMaxDepth + 1, true)),
             "recursion limit exceeded at line 1 column 641");
   // Far deeper texts fail at the limit whether the fast parser or the fault scanner meets them.
   EXPECT_EQ(error_of(std::string(200000, '[')), "recursion limit exceeded at line 1 column 129");
