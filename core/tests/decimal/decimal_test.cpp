@@ -8,7 +8,8 @@ namespace orvane {
 namespace {
 
 // Values of the grammar are also checked against Python's decimal by hypothesis
-// (tests/test_decimal_properties.py), which sees only accept or refuse: the reasons live here.
+// (tests/decimal/test_decimal_properties.py), which sees only accept or refuse: the reasons live
+// here.
 
 constexpr const char* kMax = "79228162514264337593543950335";  // 2^96 - 1
 

@@ -20,9 +20,10 @@ std::string error_of(std::string_view text) {
   return value ? "accepted" : value.error();
 }
 
-// Values that reach Python are checked against json.loads by hypothesis (tests/test_pyjson.py);
-// here the texts it does not write: -0, integers just past each 64-bit range, underflow, and long
-// fractions with a zero integer part, which simdjson 3.0.1's own double reader gets wrong.
+// Values that reach Python are checked against json.loads by hypothesis
+// (tests/json/test_pyjson.py); here the texts it does not write: -0, integers just past each 64-bit
+// range, underflow, and long fractions with a zero integer part, which simdjson 3.0.1's own double
+// reader gets wrong.
 TEST(JsonParse, ScalarAndNumberForms) {
   struct Case {
     const char* text;
@@ -124,8 +125,8 @@ TEST(JsonParse, DepthLimit) {
             "recursion limit exceeded at line 1 column 129");
 }
 
-// Fixed-notation texts are checked against repr() by hypothesis (tests/test_pyjson.py); here the
-// switch to exponent form and the extremes, as CPython writes them.
+// Fixed-notation texts are checked against repr() by hypothesis (tests/json/test_pyjson.py); here
+// the switch to exponent form and the extremes, as CPython writes them.
 TEST(JsonText, FloatTextMatchesPythonRepr) {
   const std::pair<double, const char*> cases[] = {
       {-0.0, "-0.0"},

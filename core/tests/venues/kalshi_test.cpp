@@ -32,6 +32,8 @@ std::string describe(const std::expected<Message, std::string>& m) {
                 to_text(d.delta), " side=", std::to_string(d.side == Side::Bid ? 0 : 1));
 }
 
+// That the one-pass and the general reader agree, on these frames and any other, is the venue fuzz
+// target's check; here the decoded values and the error texts.
 TEST(KalshiDecode, Snapshot) {
   auto message = decode(R"({"type":"orderbook_snapshot","sid":3,"seq":"17","msg":{
       "market_ticker":"T-1","market_id":"m","yes_dollars_fp":[["0.4300","5.00"],[0.42,0]],

@@ -14,6 +14,8 @@ std::string describe(const std::expected<DepthChange, std::string>& change) {
          (change->side == Side::Bid ? " bids" : " asks");
 }
 
+// That the one-pass and the general reader agree, on these frames and any other, is the venue fuzz
+// target's check; here the decoded values and the error texts.
 TEST(OpinionDecode, Frames) {
   const std::string diff = R"({"msgType":"market.depth.diff",)";
   const std::vector<std::pair<std::string, std::string>> cases = {

@@ -29,8 +29,8 @@ std::string outcome(std::string_view text) {
   return list != nullptr ? std::to_string(list->size()) + " messages" : "refused";
 }
 
-// Field values reach Python whole in tests/test_polymarket.py; here, that each event converts only
-// the members it uses, whatever the others hold.
+// Field values reach Python whole in tests/venues/test_polymarket.py; here, that each event
+// converts only the members it uses, whatever the others hold.
 TEST(PolymarketDecode, EachEventReadsOnlyItsMembers) {
   const auto m = messages(R"([{"event_type":"book","asset_id":"1","timestamp":"1700000000",
       "bids":[{"price":0.5,"size":"0"}],"asks":[{"price":{"value":"0.52"},"size":7}],
@@ -106,7 +106,7 @@ TEST(PolymarketDecode, RefusalsAndErrors) {
   for (const auto& [text, expected] : cases) EXPECT_EQ(outcome(text), expected) << text;
 }
 
-// `agrees` is exercised through pending checks in tests/test_polymarket.py.
+// `agrees` is exercised through pending checks in tests/venues/test_polymarket.py.
 TEST(PolymarketVenue, Value) {
   EXPECT_EQ(pm::venue_value(JsonValue::null()), std::nullopt);
   EXPECT_EQ(pm::venue_value(JsonValue::string("")), std::nullopt);
