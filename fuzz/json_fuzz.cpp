@@ -1,8 +1,9 @@
 // The JSON layer: the general reader fails exactly where the fault scanner names a fault, with its
 // message and position (or on a number past the double range, or too deep); the cursor reader
 // accepts what the general reader accepts, fails with the same text, and each raw slice parses on
-// its own; the plain fast reader, whenever it accepts a text, reads the value the general reader
-// reads; compact text of an accepted value reads back to the same value.
+// its own, from inside the visitor (a nested parse on the reading thread); the plain fast reader,
+// whenever it accepts a text, reads the value the general reader reads; compact text of an accepted
+// value reads back to the same value.
 #include <optional>
 #include <string_view>
 

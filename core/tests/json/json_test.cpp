@@ -233,24 +233,5 @@ TEST(JsonReader, MembersAsRawSlicesStringsOrValues) {
   EXPECT_EQ(status.error(), "a JSON value was read twice");
 }
 
-TEST(JsonReader, NestedParsingOnOneThread) {
-  // A visitor that parses another text gets a parser of its own; the outer read goes on intact.
-  std::string inner;
-  const auto status = read_json(R"({"a":"[1, 2]","b":"x"})", [&](JsonCursor& root) {
-    return root.members([&](std::string_view name, JsonCursor& value) -> JsonStatus {
-      const auto text = value.string();
-      if (!text) return std::unexpected(text.error());
-      if (name == "a") inner = compact_text(parse_json(*text).value());
-      if (name == "b") inner += std::string(*text);
-      return {};
-    });
-  });
-  ASSERT_TRUE(status) << status.error();
-  EXPECT_EQ(inner, "[1,2]x");
-  // The thread's parser is reused across calls of different sizes.
-  EXPECT_TRUE(parse_json(std::string(100000, ' ') + "[1]"));
-  EXPECT_EQ(compact_text(parsed("[2]")), "[2]");
-}
-
 }  // namespace
 }  // namespace orvane
