@@ -9,7 +9,7 @@ namespace orvane {
 namespace {
 
 // Level semantics (set, add, replace, levels, mirrored) are checked against a dict model from
-// Python (tests/test_book_model.py); here only what Python cannot reach or reach reliably.
+// Python (tests/book/test_book_model.py); here only what Python cannot reach or reach reliably.
 
 Decimal D(const char* text) { return parse(text).value(); }
 

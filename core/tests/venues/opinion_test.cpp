@@ -14,19 +14,8 @@ std::string describe(const std::expected<DepthChange, std::string>& change) {
          (change->side == Side::Bid ? " bids" : " asks");
 }
 
-// Decodes `text` as it is (plain frames take the fast path) and again behind a member that only
-// the general reader takes (an escaped name): both readers must agree, on failures too.
-std::string decode_both(const std::string& text) {
-  auto change = decode(text);
-  if (text.size() > 2 && text[0] == '{' && text[1] != '}') {
-    auto general = decode(R"({"\u0070ad":0,)" + text.substr(1));
-    if (change || change.error().rfind("not JSON", 0) != 0) {
-      EXPECT_EQ(describe(general), describe(change)) << text;
-    }
-  }
-  return describe(change);
-}
-
+// That the one-pass and the general reader agree, on these frames and any other, is the venue fuzz
+// target's check; here the decoded values and the error texts.
 TEST(OpinionDecode, Frames) {
   const std::string diff = R"({"msgType":"market.depth.diff",)";
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -44,7 +33,7 @@ TEST(OpinionDecode, Frames) {
       {diff + R"("price":"1","size":"1e-30"})", "error: not a decimal: "},
   };
   for (const auto& [text, expected] : cases) {
-    const std::string got = decode_both(text);
+    const std::string got = describe(decode(text));
     EXPECT_EQ(got.substr(0, expected.size()), expected) << text;
   }
 }
