@@ -67,8 +67,10 @@ TEST(PolymarketStream, AppliedLevelsGroupByAssetInFirstChangeOrder) {
 
   // Past the few assets it scans, the index finds the same entries.
   std::vector<std::string> ids;
+  ids.reserve(20);
   for (int i = 0; i < 20; ++i) ids.push_back("asset" + std::to_string(i));
   std::vector<pm::Change> many;
+  many.reserve(3 * ids.size());
   for (int round = 0; round < 3; ++round) {
     for (const std::string& id : ids) many.push_back(change(id.c_str(), Side::Bid, "0.5"));
   }
