@@ -119,10 +119,11 @@ PyObject* levels(PyObject* self_object, PyObject* const* args, Py_ssize_t nargs,
     // Any non-negative integer is a valid depth; one past 64 bits means every level.
     Ref index = Ref::steal(PyNumber_Index(a[0]));
     int overflow = 0;
-    const long long count = index ? PyLong_AsLongLongAndOverflow(index.get(), &overflow) : -1;
-    if (!index || PyErr_Occurred() || overflow < 0 || (overflow == 0 && count < 0)) {
-      // The unsigned conversion words the refusal of a negative depth.
-      if (index && !PyErr_Occurred()) PyLong_AsUnsignedLongLong(index.get());
+    const long long count = index ? PyLong_AsLongLongAndOverflow(index.get(), &overflow) : 0;
+    if (index && (overflow < 0 || (overflow == 0 && count < 0))) {
+      PyErr_SetString(PyExc_OverflowError, "can't convert negative int to unsigned");
+    }
+    if (PyErr_Occurred()) {
       add_processing_note("depth");
       return nullptr;
     }
