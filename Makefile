@@ -58,7 +58,7 @@ docs: build
 
 format: bootstrap
 	clang-format -i $$(git ls-files 'core/*.cpp' 'core/*.h' 'bindings/*.cpp' 'bindings/*.h' 'cmake/*.cpp' 'cmake/*.h')
-	ruff format python tests bench examples docs && ruff check python tests bench examples docs
+	ruff format python tests bench examples reference docs && ruff check python tests bench examples reference docs
 
 # The libFuzzer targets of the core, FUZZ_SECONDS each (default 30).
 fuzz: bootstrap

@@ -10,9 +10,11 @@ from decimal import Decimal
 import orjson
 
 sys.path.insert(0, str(pathlib.Path(__file__).parent))
+sys.path.insert(1, str(pathlib.Path(__file__).parent.parent))
 from common import record
 from orvane._core import LocalBook, polymarket_market, polymarket_us_market_data
-from orvane.ws.base import BookLevel
+
+from reference import polymarket as reference
 
 REPEAT, NUMBER = 7, 2000
 ASSET = "71321045679252212594626385532706912750332728571942532289631379312455583992563"
@@ -21,130 +23,8 @@ MARKET = "0x5f65177b394277fd294cd75650044e32ba009a95022d88a0c1d565897d72f8f1"
 T0 = 1_717_000_000_000
 
 
-def price(value):
-    if value is None or value == "":
-        return None
-    return Decimal(repr(value) if isinstance(value, float) else value)
-
-
-def agrees(local, venue):
-    if venue is None:
-        return True
-    return local == venue if local is not None else venue in (0, 1)
-
-
-class PythonHandler:
-    """The same rules in plain Python: books are {"bids": {price: size}, "asks": ..., ...} dicts."""
-
-    def __init__(self):
-        self.books, self.unverified, self.markets = {}, {}, {}
-
-    def best(self, book):
-        return max(book["bids"], default=None), min(book["asks"], default=None)
-
-    def verify(self, asset, events):
-        entry = self.unverified.pop(asset, None)
-        book = self.books.get(asset)
-        if entry is None or book is None or not book["ready"]:
-            return False
-        bid, ask = self.best(book)
-        if agrees(bid, price(entry[1])) and agrees(ask, price(entry[2])):
-            return False
-        events.append(("gap", asset, bid, ask, entry[1], entry[2]))
-        book["ready"] = False
-        return True
-
-    def __call__(self, raw):
-        frame = orjson.loads(raw)
-        events = []
-        for m in frame if isinstance(frame, list) else [frame]:
-            ts = int(m["timestamp"])
-            if m["event_type"] == "book":
-                asset = m["asset_id"]
-                self.markets[asset] = m["market"]
-                book = self.books.setdefault(asset, {"ready": False, "timestamp": None})
-                for side in ("bids", "asks"):
-                    levels = {}
-                    for level in m[side]:
-                        size = Decimal(level["size"])
-                        if size > 0:
-                            levels[Decimal(level["price"])] = size
-                    book[side] = levels
-                book.update(ready=True, timestamp=ts)
-                self.unverified.pop(asset, None)
-                bids = tuple(BookLevel(p, s) for p, s in sorted(book["bids"].items(), reverse=True))
-                asks = tuple(BookLevel(p, s) for p, s in sorted(book["asks"].items()))
-                extra = {k: m.get(k) for k in ("hash", "tick_size", "last_trade_price")}
-                events.append(
-                    (
-                        "book",
-                        asset,
-                        m["market"],
-                        "snapshot",
-                        bids,
-                        asks,
-                        *self.best(book),
-                        ts,
-                        extra,
-                    )
-                )
-                continue
-            for asset in [
-                a for a, e in self.unverified.items() if e[0] is not None and ts - e[0] > 500
-            ]:
-                self.verify(asset, events)
-            applied = {}
-            for c in m["price_changes"]:
-                asset = c["asset_id"]
-                book = self.books.get(asset)
-                if book is None or not book["ready"]:
-                    continue
-                entry = self.unverified.get(asset)
-                if entry is not None and entry[0] != ts and self.verify(asset, events):
-                    continue
-                side = "bids" if c["side"].upper() == "BUY" else "asks"
-                p, size = Decimal(c["price"]), Decimal(c["size"])
-                if size > 0:
-                    book[side][p] = size
-                else:
-                    book[side].pop(p, None)
-                    size = Decimal(0)
-                book["timestamp"] = ts
-                applied.setdefault(asset, ([], []))[side == "asks"].append(BookLevel(p, size))
-                self.unverified[asset] = (ts, c["best_bid"], c["best_ask"])
-            for asset, (bids, asks) in applied.items():
-                best = self.best(self.books[asset])
-                events.append(
-                    ("book", asset, m["market"], "delta", tuple(bids), tuple(asks), *best, ts, None)
-                )
-        return events
-
-
 def python_us(raw, books):
-    data = orjson.loads(raw)["marketData"]
-    book = books.setdefault(data.get("marketSlug") or "", {})
-    book["bids"] = {
-        Decimal(level["px"]): Decimal(level["qty"])
-        for level in data["bids"]
-        if Decimal(level["qty"]) > 0
-    }
-    book["asks"] = {
-        Decimal(level["px"]): Decimal(level["qty"])
-        for level in data["offers"]
-        if Decimal(level["qty"]) > 0
-    }
-    bids = tuple(BookLevel(p, s) for p, s in sorted(book["bids"].items(), reverse=True))
-    asks = tuple(BookLevel(p, s) for p, s in sorted(book["asks"].items()))
-    best = (max(book["bids"], default=None), min(book["asks"], default=None))
-    return (
-        data["marketSlug"],
-        bids,
-        asks,
-        *best,
-        data.get("transactTime"),
-        data.get("state"),
-        data.get("stats"),
-    )
+    return reference.us_market_data(raw, books, orjson.loads)
 
 
 def ladder(rng, low, count, descending):
@@ -223,7 +103,7 @@ def report(case, ours, python):
 def main():
     snapshots, changes, us_raw = frames()
     state = ({}, {}, {})
-    handler = PythonHandler()
+    handler = reference.Market(orjson.loads)
     for raw in snapshots:
         polymarket_market(raw, *state)
         handler(raw)

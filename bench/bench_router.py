@@ -1,74 +1,33 @@
 """Router: view four member books, merge their asks into one ladder and walk it, against the same
 work in pure Python with `decimal` (exact: a 28-digit context where rounding is an error)."""
 
-import decimal
 import pathlib
 import random
 import sys
 from decimal import Decimal
 
 sys.path.insert(0, str(pathlib.Path(__file__).parent))
+sys.path.insert(1, str(pathlib.Path(__file__).parent.parent))
 from common import compare
 from orvane._core import LocalBook, router_levels, router_view
 
-EXACT = decimal.Context(prec=28, traps=[decimal.Inexact, decimal.Rounded])
-ZERO, ONE = Decimal(0), Decimal(1)
+from reference import router as reference
+
+ZERO = Decimal(0)
 
 
-# ---- the pure-Python router: view, merge and walk ----
+# ---- the pure-Python router ----
 def py_view(book, flip):
-    bids = sorted(((p, s) for p, s in book["bids"].items() if s > 0), reverse=True)
-    asks = sorted((p, s) for p, s in book["asks"].items() if s > 0)
-    if not flip:
-        return tuple(asks), tuple(bids)
-    with decimal.localcontext(EXACT):
-        return tuple((ONE - p, s) for p, s in bids), tuple((ONE - p, s) for p, s in asks)
+    return reference.view(book["bids"].items(), book["asks"].items(), flip)
 
 
 def py_merge(members, fee, buy):
-    ladder = []
-    try:
-        with decimal.localcontext(EXACT):
-            for member, (market_id, rows) in enumerate(members):
-                for price, size in rows:
-                    f = fee(market_id, price, ONE)
-                    if not isinstance(f, (Decimal, int)):
-                        return None
-                    f = max(0, f)
-                    ladder.append((price + f if buy else price - f, price, size, member))
-    except decimal.DecimalException:
-        return None
-    ladder.sort(key=lambda level: (level[0], level[1]), reverse=not buy)
-    return [m for m, _ in members], ladder
+    return [m for m, _ in members], reference.merge(members, fee, buy)
 
 
 def py_walk(merged, buy, quantity, limit, excluded):
     market_ids, ladder = merged
-    remaining, slots, reason = quantity, {}, None
-    try:
-        with decimal.localcontext(EXACT):
-            for net, price, size, member in ladder:
-                if remaining <= 0:
-                    reason = ""
-                    break
-                if market_ids[member] in excluded:
-                    continue
-                if (net > limit) if buy else (net < limit):
-                    reason = "worst_price"
-                    break
-                take = min(size, remaining)
-                slot = slots.setdefault(member, [ZERO, ZERO, ZERO, price])
-                slot[0] += take
-                slot[1] += net * take
-                slot[2] += abs(net - price) * take
-                if (price > slot[3]) if buy else (price < slot[3]):
-                    slot[3] = price
-                remaining -= take
-    except decimal.DecimalException:
-        return None
-    if reason is None:
-        reason = "liquidity" if remaining > 0 else ""
-    return [(market_ids[m], *s) for m, s in slots.items()], remaining, reason
+    return reference.walk(ladder, market_ids, buy, quantity, limit, excluded)
 
 
 # ---- the bucket: four members, 50 levels a side, two of them flipped ----

@@ -1,86 +1,13 @@
-"""Merging and walking ladders, checked against a reference in Python's own decimal arithmetic.
+"""Viewing books, merging and walking ladders, checked against the pure-Python router, whose
+exact decimal arithmetic answers None exactly where the module must."""
 
-The reference runs in a 28-digit context that traps Inexact and Rounded: wherever it traps, the
-module must answer None; everywhere else it must give the same digits and exponents.
-"""
-
-import decimal
 from decimal import Decimal
 
 from hypothesis import given, settings
 from hypothesis import strategies as st
 from orvane._core import LocalBook, router_levels, router_view
 
-EXACT = decimal.Context(prec=28, traps=[decimal.Inexact, decimal.Rounded])
-ZERO = Decimal(0)
-ONE = Decimal(1)
-
-
-class NotExact(Exception):
-    pass
-
-
-def exact_op(op, a, b):
-    try:
-        value = op(a, b)
-    except decimal.DecimalException:
-        raise NotExact from None
-    # A Decimal holds at most 28 places: a longer exact result is no answer either.
-    if value.as_tuple().exponent < -28:
-        raise NotExact
-    return value
-
-
-def add(a, b):
-    return exact_op(EXACT.add, a, b)
-
-
-def mul(a, b):
-    return exact_op(EXACT.multiply, a, b)
-
-
-def ref_merge(members, fee, buy):
-    """Ladder rows (price, net, size, member) best net first, or None."""
-    ladder = []
-    try:
-        for member, (market_id, rows) in enumerate(members):
-            for price, size in rows:
-                unit_fee = fee(market_id, price, ONE)
-                f = Decimal(unit_fee) if unit_fee > 0 else ZERO
-                net = add(price, f if buy else f.copy_negate())
-                ladder.append((price, net, size, member))
-    except NotExact:
-        return None
-    # sorted() keeps equal keys in input order, in either direction.
-    return sorted(ladder, key=lambda level: (level[1], level[0]), reverse=not buy)
-
-
-def ref_walk(ladder, market_ids, buy, quantity, limit, excluded):
-    remaining = quantity
-    slots = {}  # member -> [quantity, cost, fee, worst], in first-filled order
-    try:
-        for price, net, size, member in ladder:
-            if remaining <= 0:
-                reason = ""
-                break
-            if market_ids[member] in excluded:
-                continue
-            if (net > limit) if buy else (net < limit):
-                reason = "worst_price"
-                break
-            take = min(size, remaining)  # on a tie, the level's own size and digits
-            slot = slots.setdefault(member, [ZERO, ZERO, ZERO, price])
-            slot[0] = add(slot[0], take)
-            slot[1] = add(slot[1], mul(net, take))
-            slot[2] = add(slot[2], mul(add(net, price.copy_negate()).copy_abs(), take))
-            if (price > slot[3]) if buy else (price < slot[3]):
-                slot[3] = price
-            remaining = add(remaining, take.copy_negate())
-        else:
-            reason = "liquidity" if remaining > 0 else ""
-    except NotExact:
-        return None
-    return [(market_ids[m], *slot) for m, slot in slots.items()], remaining, reason
+from reference import router as reference
 
 
 def exact(value):
@@ -140,7 +67,7 @@ def test_walk_matches_exact_decimal_reference(
     given_members = [(market_id, rows) for market_id, rows, _fee in members]
     levels = router_levels(given_members, fee, buy)
     market_ids = [market_id for market_id, _rows in given_members]
-    ladder = ref_merge(given_members, lambda m, p, one: fee_of[m], buy)
+    ladder = reference.merge(given_members, lambda m, p, one: fee_of[m], buy)
     if ladder is None:
         assert levels is None
         return
@@ -152,7 +79,7 @@ def test_walk_matches_exact_decimal_reference(
     if limit_at is not None and ladder:  # a limit equal to a net: the limit is inclusive
         limit = ladder[limit_at % len(ladder)][1]
     got = levels.walk(walk_buy, quantity, limit, excluded)
-    want = ref_walk(ladder, market_ids, walk_buy, quantity, limit, set(excluded))
+    want = reference.walk(ladder, market_ids, walk_buy, quantity, limit, set(excluded))
     if want is None:
         assert got is None
         return
@@ -161,26 +88,6 @@ def test_walk_matches_exact_decimal_reference(
     assert all(any(slot[0] is market_id for market_id in market_ids) for slot in got[0])
     # The ladder is immutable: a second walk gives the same answer.
     assert exact(levels.walk(walk_buy, quantity, limit, excluded)) == exact(got)
-
-
-def ref_view(bids, asks, flip):
-    def side(pairs, descending):
-        levels = {}
-        for price, size in pairs:  # an equal price keeps the first key and the last size
-            levels[price] = size
-        return sorted(levels.items(), key=lambda level: level[0], reverse=descending)
-
-    book_bids = [(p, s) for p, s in side(bids, True) if s > 0]
-    book_asks = [(p, s) for p, s in side(asks, False) if s > 0]
-    if not flip:
-        return (tuple(book_asks), tuple(book_bids))
-    try:
-        return (
-            tuple((add(ONE, p.copy_negate()), s) for p, s in book_bids),
-            tuple((add(ONE, p.copy_negate()), s) for p, s in book_asks),
-        )
-    except NotExact:
-        return None
 
 
 level_pairs = st.lists(st.tuples(numbers, numbers), max_size=5)
@@ -193,5 +100,5 @@ def test_view_matches_exact_decimal_reference(bids, asks, flip):
     book.bids = bids
     book.asks = asks
     got = router_view(book, flip)
-    want = ref_view(bids, asks, flip)
+    want = reference.view(bids, asks, flip)
     assert (got is None) if want is None else (type(got) is tuple and exact(got) == exact(want))
