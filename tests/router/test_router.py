@@ -28,22 +28,6 @@ def rows(*pairs):
     return [(D(p), D(s)) for p, s in pairs]
 
 
-# Walk results against an exact reference are test_router_walk_properties'; here one case that reads
-# as a worked example: a's levels around b's make one slot whose worst is the higher price, and its
-# cost includes the fee.
-def test_a_member_fills_one_slot():
-    members = [("a", rows(("0.39", "2"), ("0.42", "4"))), ("b", rows(("0.40", "3")))]
-    levels = router_levels(
-        members, lambda market_id, price, one: D("0.01") * (market_id == "a"), True
-    )
-    got = levels.walk(True, 8, 1, [])
-    assert exact(got) == (
-        [("a", "5", "2.09", "0.05", "0.42"), ("b", "3", "1.20", "0.00", "0.40")],
-        "0",
-        "",
-    )
-
-
 def test_walk_excluded_by_exact_utf8_text():
     levels = router_levels([("é", rows(("0.4", "1"))), ("e", rows(("0.5", "1")))], no_fee, True)
     assert levels.walk(True, 2, 1, ["é"])[0][0][0] == "e"
@@ -233,11 +217,6 @@ def test_a_cycle_through_a_market_id_is_collected():
     del market_id
     gc.collect()
     assert alive() is None
-
-
-def test_instances_take_no_attributes():
-    with pytest.raises(AttributeError):
-        EMPTY.extra = 1
 
 
 @pytest.mark.parametrize(

@@ -137,7 +137,7 @@ NOT_DICT = "is not an instance of 'dict'"
 NOT_STR = "'bytes' object is not an instance of 'str'"
 
 CONVERSION_FAILURES = [
-    (lambda b: b.set("bid", "abc", 1), ValueError, PARSE, "price"),
+    (lambda b: b.set("bid", "\ud800", 1), ValueError, PARSE, "price"),  # not even UTF-8
     (lambda b: b.set("bid", 1, "1 0"), ValueError, PARSE, "size"),
     (lambda b: b.add("bid", 1, "nan"), ValueError, PARSE, "delta"),
     (lambda b: b.add(5, 1, 1), TypeError, "'int' object is not an instance of 'str'", "side"),
