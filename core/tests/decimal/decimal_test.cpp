@@ -121,26 +121,19 @@ TEST(DecimalCompare, ByValue) {
 }
 
 // Expected values are those of Python's decimal with ROUND_HALF_EVEN at the scale the rule picks.
+// The Decimal fuzz target checks any sum its 128-bit model aligns; these anchor its rule (half to
+// even, the sign of a zero, the overflow texts) or lie past the model.
 TEST(DecimalArithmetic, MatchesPythonDecimal) {
   const std::tuple<const char*, char, const char*, const char*> cases[] = {
-      {"0.1", '+', "0.2", "0.3"},
-      {"0.45", '+', "0.010", "0.460"},
-      {"1", '-', "0.4500", "0.5500"},
-      {"-1", '+', "1.0000000000", "0.0000000000"},
-      {"-0", '+', "-0", "-0"},
       {"-0.0", '-', "0", "-0.0"},
-      {"0", '-', "0", "0"},
-      {kMax, '+', "0.4", kMax},
       // Too wide at the common scale: the fewest digits dropped, half to even.
       {"10000000000", '+', "0.0000000000000000000000000001", "10000000000.000000000000000000"},
       {"7922816251426433759354395032.5", '+', "0.05", "7922816251426433759354395032.6"},
       {"7922816251426433759354395032.4", '+', "0.05", "7922816251426433759354395032.4"},
-      {"7922816251426433759354395033.5", '+', "0.1", "7922816251426433759354395034"},
       {kMax, '-', "0.5000000000000000000000000000", "79228162514264337593543950334"},
       {"79228162514264337593543950334", '+', "0.50000000001", kMax},
       // Not even scale 0 holds it.
       {kMax, '+', "0.5", "Addition overflowed"},
-      {"-79228162514264337593543950335", '+', "-1", "Addition overflowed"},
       {kMax, '-', "-1", "Subtraction overflowed"},
   };
   for (const auto& [a, op, b, expected] : cases) {
