@@ -1,10 +1,13 @@
 // The Decimal grammar and arithmetic: canonical text reads back to the same representation; a sum
 // or difference is what a 128-bit model computes at the larger scale: exact when it fits 96 bits,
 // else the fewest digits dropped, half to even, or an overflow when not even scale 0 holds it; a
-// zero is negative only when both terms are; compare agrees with the sign of the difference.
+// zero is negative only when both terms are; compare agrees with the sign of the difference. The
+// router's exact sum and product are the exact result, or nothing when its mantissa reaches 10^28
+// or its scale 29.
 #include <string_view>
 
 #include "decimal/decimal.h"
+#include "router/arithmetic.h"
 #include "target.h"
 
 namespace {
@@ -46,6 +49,12 @@ void check_sum(const Decimal& a, const Decimal& b, bool subtract) {
   const u128 magnitude = sum < 0 ? static_cast<u128>(-sum) : static_cast<u128>(sum);
   uint32_t dropped = 0;
   while (dropped <= scale && round_half_even(magnitude, dropped) > orvane::kMaxMantissa) ++dropped;
+  const bool negative = sum != 0 ? sum < 0 : a.is_negative() && b.is_negative() != subtract;
+  const auto exact = orvane::router::exact_add(a, subtract ? orvane::router::negate(b) : b);
+  FUZZ_CHECK(magnitude < orvane::pow10(28)
+                 ? exact &&
+                       exact->same_representation(Decimal::from_parts(magnitude, scale, negative))
+                 : !exact);
   const auto got = subtract ? orvane::sub(a, b) : orvane::add(a, b);
   if (dropped > scale) {
     FUZZ_CHECK(!got && got.error().code == orvane::ErrorCode::kOverflow);
@@ -54,9 +63,18 @@ void check_sum(const Decimal& a, const Decimal& b, bool subtract) {
   FUZZ_CHECK(got.has_value());
   FUZZ_CHECK(got->mantissa() == round_half_even(magnitude, dropped));
   FUZZ_CHECK(got->scale() == scale - dropped);
-  FUZZ_CHECK(got->is_negative() ==
-             (sum != 0 ? sum < 0 : a.is_negative() && b.is_negative() != subtract));
+  FUZZ_CHECK(got->is_negative() == negative);
   if (subtract) FUZZ_CHECK(compare(a, b) == ((sum > 0) - (sum < 0) <=> 0));
+}
+
+void check_product(const Decimal& a, const Decimal& b) {
+  u128 product;
+  const bool wide = __builtin_mul_overflow(a.mantissa(), b.mantissa(), &product);
+  const uint32_t scale = a.scale() + b.scale();
+  const auto got = orvane::router::exact_mul(a, b);
+  if (wide || product >= orvane::pow10(28) || scale > 28) return FUZZ_CHECK(!got);
+  FUZZ_CHECK(got && got->same_representation(
+                        Decimal::from_parts(product, scale, a.is_negative() != b.is_negative())));
 }
 
 }  // namespace
@@ -75,6 +93,7 @@ FUZZ_TARGET(decimal) {
   if (a && b) {
     check_sum(*a, *b, false);
     check_sum(*a, *b, true);
+    check_product(*a, *b);
   }
   return 0;
 }

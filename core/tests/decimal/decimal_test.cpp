@@ -7,9 +7,10 @@
 namespace orvane {
 namespace {
 
-// Values of the grammar are also checked against Python's decimal by hypothesis
-// (tests/decimal/test_decimal_properties.py), which sees only accept or refuse: the reasons live
-// here.
+// Accepted values and the accept-or-refuse verdict are checked against Python's decimal and a
+// model of the grammar by hypothesis (tests/decimal/test_decimal_properties.py), which sees
+// neither the reasons nor the canonical text: here the reasons, one case per path, and the
+// rounding as known answers.
 
 constexpr const char* kMax = "79228162514264337593543950335";  // 2^96 - 1
 
@@ -25,13 +26,6 @@ std::string shown(std::string_view text) {
 
 TEST(DecimalParse, CanonicalTextOrReason) {
   const std::pair<std::string, std::string> cases[] = {
-      // Plain notation.
-      {"0.50", "0.50"},
-      {"-0", "-0"},
-      {"1_._5_", "1.5"},
-      {".5", "0.5"},
-      {"5.", "5"},
-      {kMax, kMax},
       // Past 28 fractional digits, or past what the mantissa holds: rounded by the first dropped
       // digit alone, a carry running through.
       {"0.123456789012345678901234567851", "0.1234567890123456789012345679"},
@@ -42,21 +36,8 @@ TEST(DecimalParse, CanonicalTextOrReason) {
       {"79228162514264337593543950335.4", kMax},
       // Without an exponent marker every failure reads the same.
       {"", "!Failed to parse"},
-      {"abc", "!Failed to parse"},
-      {"_1", "!Failed to parse"},
-      {" 1", "!Failed to parse"},
-      {"1.2.3", "!Failed to parse"},
       {"79228162514264337593543950336", "!Failed to parse"},
       {"79228162514264337593543950335.5", "!Failed to parse"},
-      // Scientific notation.
-      {"1e-3", "0.001"},
-      {"1E2", "100"},
-      {"1.25e1", "12.5"},
-      {"1.50e1", "15.0"},
-      {"1.0e2", "100"},
-      {"-2.5E-1", "-0.25"},
-      {"1e-0", "1"},
-      {"1e-28", "0.0000000000000000000000000001"},
       // Beyond scale 28 the value is rounded once, a half away from zero.
       {"1.5e-28", "0.0000000000000000000000000002"},
       {"-2.49e-28", "-0.0000000000000000000000000002"},
@@ -67,7 +48,6 @@ TEST(DecimalParse, CanonicalTextOrReason) {
       {"_1e5", "!Invalid decimal: must start lead with a number"},
       {"1..2e1", "!Invalid decimal: two decimal points"},
       {"xe5", "!Invalid decimal: unknown character"},
-      {"+-1e1", "!Invalid decimal: unknown character"},
       // After the last kept digit only digits and underscores may follow.
       {"0.12345678901234567890123456789.1e0", "!Invalid decimal: two decimal points"},
       {"0.12345678901234567890123456789xe0", "!Invalid decimal: unknown character"},
@@ -75,8 +55,6 @@ TEST(DecimalParse, CanonicalTextOrReason) {
       {"79228162514264337593543950335.5e0",
        "!Invalid decimal: overflow from mantissa after rounding"},
       {"1e", "!Failed to parse"},
-      {"1e+", "!Failed to parse"},
-      {"1e5e5", "!Failed to parse"},
       {"1e4294967296", "!Failed to parse"},
       {"1e-30", "!Scale exceeds the maximum precision allowed: 30 > 28"},
       {"0e29", "!Scale exceeds the maximum precision allowed: 29 > 28"},
@@ -121,26 +99,19 @@ TEST(DecimalCompare, ByValue) {
 }
 
 // Expected values are those of Python's decimal with ROUND_HALF_EVEN at the scale the rule picks.
+// The Decimal fuzz target checks any sum its 128-bit model aligns; these anchor its rule (half to
+// even, the sign of a zero, the overflow texts) or lie past the model.
 TEST(DecimalArithmetic, MatchesPythonDecimal) {
   const std::tuple<const char*, char, const char*, const char*> cases[] = {
-      {"0.1", '+', "0.2", "0.3"},
-      {"0.45", '+', "0.010", "0.460"},
-      {"1", '-', "0.4500", "0.5500"},
-      {"-1", '+', "1.0000000000", "0.0000000000"},
-      {"-0", '+', "-0", "-0"},
       {"-0.0", '-', "0", "-0.0"},
-      {"0", '-', "0", "0"},
-      {kMax, '+', "0.4", kMax},
       // Too wide at the common scale: the fewest digits dropped, half to even.
       {"10000000000", '+', "0.0000000000000000000000000001", "10000000000.000000000000000000"},
       {"7922816251426433759354395032.5", '+', "0.05", "7922816251426433759354395032.6"},
       {"7922816251426433759354395032.4", '+', "0.05", "7922816251426433759354395032.4"},
-      {"7922816251426433759354395033.5", '+', "0.1", "7922816251426433759354395034"},
       {kMax, '-', "0.5000000000000000000000000000", "79228162514264337593543950334"},
       {"79228162514264337593543950334", '+', "0.50000000001", kMax},
       // Not even scale 0 holds it.
       {kMax, '+', "0.5", "Addition overflowed"},
-      {"-79228162514264337593543950335", '+', "-1", "Addition overflowed"},
       {kMax, '-', "-1", "Subtraction overflowed"},
   };
   for (const auto& [a, op, b, expected] : cases) {

@@ -20,32 +20,22 @@ std::string error_of(std::string_view text) {
   return value ? "accepted" : value.error();
 }
 
-// Values that reach Python are checked against json.loads by hypothesis
-// (tests/json/test_pyjson.py); here the texts it does not write: -0, integers just past each 64-bit
-// range, underflow, and long fractions with a zero integer part, which simdjson 3.0.1's own double
-// reader gets wrong.
+// Values that reach Python are checked against json.loads by hypothesis, and number texts through
+// both readers, underflow and long fractions with a zero integer part among them
+// (tests/json/test_pyjson.py); here the kinds at the edges it rarely draws: -0 and the integers
+// around each 64-bit range.
 TEST(JsonParse, ScalarAndNumberForms) {
   struct Case {
     const char* text;
     JsonValue expected;
   };
   const Case cases[] = {
-      {"null\n", JsonValue::null()},
-      {" false\r\n", JsonValue::boolean(false)},
-      {"0", JsonValue::unsigned_integer(0)},
       {"-0", JsonValue::unsigned_integer(0)},
       {"9223372036854775808", JsonValue::unsigned_integer(9223372036854775808u)},
       {"-9223372036854775808", JsonValue::integer(INT64_MIN)},
       {"18446744073709551616", JsonValue::floating(18446744073709551616.0)},
       {"-9223372036854775809", JsonValue::floating(-9223372036854775809.0)},
-      {"1E-400", JsonValue::floating(0.0)},
       {"-2.4e-324", JsonValue::floating(-0.0)},
-      {"0.85000000000000000000", JsonValue::floating(0.85)},
-      {"0.18446744073709551616", JsonValue::floating(0.18446744073709551)},
-      {"-0.000000000000000000000000000000012345678901234567890123",
-       JsonValue::floating(-1.2345678901234568e-32)},
-      {"[ 1 , -2.5e3 ]",
-       JsonValue::array({JsonValue::unsigned_integer(1), JsonValue::floating(-2500)})},
   };
   for (const Case& c : cases) {
     const JsonValue value = parsed(c.text);
@@ -126,18 +116,13 @@ TEST(JsonParse, DepthLimit) {
 }
 
 // Fixed-notation texts are checked against repr() by hypothesis (tests/json/test_pyjson.py); here
-// the switch to exponent form and the extremes, as CPython writes them.
+// the exponent forms, the switch to them and the extremes, as CPython writes them.
 TEST(JsonText, FloatTextMatchesPythonRepr) {
   const std::pair<double, const char*> cases[] = {
-      {-0.0, "-0.0"},
-      {100.0, "100.0"},
-      {0x1.3333333333334p-2, "0.30000000000000004"},
-      {1e-4, "0.0001"},
       {1e-5, "1e-05"},
       {1.5e-7, "1.5e-07"},
       {1e15, "1000000000000000.0"},
       {1e16, "1e+16"},
-      {1.5e16, "1.5e+16"},
       {0x1.1c37937e07fffp+53, "9999999999999998.0"},
       {1e22, "1e+22"},
       {0x1.0000000000000p+63, "9.223372036854776e+18"},

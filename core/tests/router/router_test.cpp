@@ -26,37 +26,23 @@ struct Case {
   const char* want;  // canonical text or "none"; each checked against Python's decimal module
 };
 
-// A 28-digit context that traps Inexact and Rounded gives the same answers, except that results
-// at a scale above 28 are refused here because a Decimal cannot hold them.
+// The decimal fuzz target checks both against the rule of router/arithmetic.h; these anchor that
+// rule to Python's decimal in a 28-digit context that traps Inexact and Rounded, which gives the
+// same answers except that a scale above 28 is refused here (a Decimal cannot hold it).
 constexpr Case kAddCases[] = {
-    {"0.45", "0.010", "0.460"},
     {"-0", "-0.00", "-0.00"},  // a zero sum is negative only when both operands are
-    {"0", "-0", "0"},
-    {"-0.3", "0.1", "-0.2"},
-    {"9999999999999999999999999999", "0", "9999999999999999999999999999"},
     {"9999999999999999999999999999", "1", "none"},                                 // 29 digits
     {"0.9999999999999999999999999999", "0.0000000000000000000000000001", "none"},  // 1.0000...0
-    {"0.5000000000000000000000000000", "-0.5000000000000000000000000000",
-     "0.0000000000000000000000000000"},
-    // 29-digit operands are fine when the exact result is short.
     {"79228162514264337593543950335", "-79228162514264337593543950334", "1"},
-    {"7922816251426433759354395033.5", "-7922816251426433759354395033", "0.5"},
-    // Aligning the first operand to scale 28 leaves 128 bits; no result can be short enough.
+    // Aligned to scale 28 the first operand leaves 128 bits, past the target's model.
     {"79228162514264337593543950335", "-0.0000000000000000000000000001", "none"},
 };
 
 constexpr Case kMulCases[] = {
-    {"0.5", "10", "5.0"},
-    {"0.001", "0.0001", "0.0000001"},
-    {"-2", "-3", "6"},
     {"0", "-1", "-0"},
     {"0.0000000000001", "0.0000000000000001", "none"},  // scale 29, although a power of ten
-    {"0.00000000000000000000", "0.000000001", "none"},  // zero at scale 29
-    {"0.00000000000000000000", "-0.00000001", "-0.0000000000000000000000000000"},
     {"99999999999999", "99999999999999", "9999999999999800000000000001"},
-    {"5000000000000000000000000000", "2", "none"},     // 10^28
-    {"0.1000000000000000000000000000", "10", "none"},  // 1.0000000000000000000000000000
-    {"79228162514264337593543950335", "79228162514264337593543950335", "none"},
+    {"5000000000000000000000000000", "2", "none"},  // 10^28
 };
 
 TEST(RouterArithmetic, AddAndMulAreExactOrNothingInEitherOrder) {

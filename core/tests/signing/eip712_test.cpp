@@ -12,16 +12,8 @@ constexpr std::string_view kMax =  // 2^256 - 1
 constexpr std::string_view kOverMax =  // 2^256
     "115792089237316195423570985008687907853269984665640564039457584007913129639936";
 
-TEST(SigningEip712, UintValuesAndBoundaries) {
-  EXPECT_EQ(hex(*uint("0")), std::string(64, '0'));
-  EXPECT_EQ(hex(*uint("  \t000256\n")), std::string(60, '0') + "0100");
-  // No-break space and ideographic space are Unicode White_Space too.
-  EXPECT_EQ(hex(*uint("\xc2\xa0"
-                      "1\xe3\x80\x80")),
-            std::string(62, '0') + "01");
-  EXPECT_EQ(hex(*uint("18446744073709551616")), std::string(46, '0') + "010000000000000000");
-  EXPECT_EQ(hex(*uint(kMax)), std::string(64, 'f'));
-  EXPECT_EQ(hex(*uint(std::string(100, '0') + std::string(kMax))), std::string(64, 'f'));
+// Accepted texts are read back against their digits by the signing fuzz target; here the refusals.
+TEST(SigningEip712, UintRefusals) {
   // The overflow message shows the input untouched, white space included.
   const std::string padded = " " + std::string(kMax) + "0\n";
   EXPECT_EQ(uint(padded).error(), "does not fit in uint256: " + padded);

