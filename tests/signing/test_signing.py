@@ -2,7 +2,6 @@
 
 import contextlib
 import copy
-import inspect
 import pickle
 import sys
 
@@ -123,9 +122,9 @@ def test_sign_digest_matches_eth_account(key, digest):
 # (text, the 64-digit key it means): any case, optional prefix, Unicode white space around it;
 # short texts are big-endian numbers.
 KEY_FORMS = [
-    (KEY[2:], KEY), (f"  {KEY}\n", KEY), ("0x" + KEY[2:].upper(), KEY), ("0x" + KEY, KEY),
-    ("\u00a0" + KEY + "\u2003", KEY), ("ab" * 31, "00" + "ab" * 31),
-    ("ab" * 24, "00" * 8 + "ab" * 24), (f"{N - 1:064x}", f"{N - 1:064x}"),
+    (KEY[2:], KEY), ("0x" + KEY[2:].upper(), KEY), ("0x" + KEY, KEY),
+    ("\u00a0" + KEY + "\u2003", KEY),
+    ("ab" * 31, "00" + "ab" * 31), (f"{N - 1:064x}", f"{N - 1:064x}"),
 ]  # fmt: skip
 
 
@@ -265,24 +264,21 @@ FLIPPED = next(
     if ADDRESS[i].isalpha()
 )
 
-# (field, bad value, exception, message, note): conversion failures carry the note, parse failures not.
+# (field, bad value, exception, message, note): conversion failures carry the note, parse failures
+# (whose texts are the core's tests') not. Polymarket addresses must be checksummed, Opinion's not.
 COMMON_FAILURES = [
     ("salt", 5, TypeError, NOT_STR, "salt"),
     ("salt", "-1", ValueError, 'not a uint256: "-1"', None),
-    ("token_id", str(2**256), ValueError, f"does not fit in uint256: {2**256}", None),
     ("side", "1", TypeError, NOT_INT, "side"),
     ("side", 256, OverflowError, OUT_OF_RANGE, "side"),
     ("signature_type", -1, OverflowError, OUT_OF_RANGE, "signature_type"),
-    ("signer", "0x" + "g" * 40, ValueError, f'not an address: "0x{"g" * 40}"', None),
 ]
 POLYMARKET_FAILURES = COMMON_FAILURES + [
-    ("maker", ADDRESS[2:], ValueError, f'not an address: "{ADDRESS[2:]}"', None),
     ("maker", FLIPPED, ValueError, f'not a checksummed address: "{FLIPPED}"', None),
     ("metadata", "0X1", ValueError, 'not a bytes32: "0X1"', None),
     ("neg_risk", 1, TypeError, NOT_BOOL, "neg_risk"),
 ]
 OPINION_FAILURES = COMMON_FAILURES + [
-    ("taker", "0X" + "0" * 40, ValueError, f'not an address: "0X{"0" * 40}"', None),
     ("exchange", OPINION_EXCHANGE + " ", ValueError,
      f'not an address: "{OPINION_EXCHANGE} "', None),
 ]  # fmt: skip
@@ -346,7 +342,6 @@ def test_binding_failures(call, error, message, note):
 
 
 def test_keywords_bind():
-    assert list(inspect.signature(SIGNER.opinion_sign_order).parameters) == list(OPINION)
     assert Secp256k1Signer(private_key=KEY).address == ADDRESS
     digest = type("Digest", (bytes,), {})(b"\7" * 32)  # a bytes subclass is bytes
     assert SIGNER.sign_digest(digest) == SIGNER.sign_digest(digest=bytes(digest))
