@@ -383,6 +383,7 @@ std::expected<Decimal, Error> add_signed(const Decimal& a, const Decimal& b, boo
 }  // namespace
 
 std::expected<Decimal, Error> parse(std::string_view text) {
+  if (const auto simple = parse_simple(text)) return *simple;
   if (const Parsed plain = parse_plain(text, kMaxScale)) return to_decimal(*plain);
   return parse_fallback(text);
 }

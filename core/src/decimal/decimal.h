@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -143,6 +144,30 @@ struct ValueLess {
 // "e" or "E", then strict scientific notation. Does not trim. Errors: kInvalidDecimal with the
 // reason text, for example "Failed to parse" or "Invalid decimal: unknown character".
 std::expected<Decimal, Error> parse(std::string_view text);
+
+// The usual text of a price or size, read without the general grammar: ASCII digits with at most
+// one point, at most 19 digits, nothing else (no sign, underscore, exponent or white space).
+// Nothing for any other text; what it reads, `parse` reads the same way.
+inline std::optional<Decimal> parse_simple(std::string_view text) {
+  if (text.empty() || text.size() > 20) return std::nullopt;
+  uint64_t mantissa = 0;
+  size_t point = text.size();
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto digit = static_cast<unsigned>(static_cast<unsigned char>(text[i]) - '0');
+    if (digit < 10) {
+      mantissa = mantissa * 10 + digit;
+    } else if (text[i] == '.' && point == text.size()) {
+      point = i;
+    } else {
+      return std::nullopt;
+    }
+  }
+  const bool has_point = point != text.size();
+  const size_t digits = text.size() - (has_point ? 1 : 0);
+  if (digits == 0 || digits > 19) return std::nullopt;
+  const auto scale = static_cast<uint32_t>(has_point ? text.size() - point - 1 : 0);
+  return Decimal::from_parts(mantissa, scale, false);
+}
 
 // `parse`, refusing (kInvalidDecimal, kInexact) a text whose value it would have to round (digits
 // other than zero beyond what the Decimal holds), for callers that must be exact or nothing.

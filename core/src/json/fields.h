@@ -34,18 +34,28 @@ class ScalarFields {
   JsonStatus read(std::string_view raw) {
     if (read_plain(raw)) return {};
     values_ = Values();
+    texts_ = Texts();
     return read_json(raw, [&](JsonCursor& root) { return read_general(root); });
   }
 
-  // In the order of the names; absent members are empty.
-  const Values& values() const { return values_; }
+  // Member `i` (in the order of the names): whether it was given, the content of a string member
+  // (a view into the frame on the plain path, else into the built value), and the built value of
+  // any other member (nullptr for a plain string or an absent member).
+  bool present(std::size_t i) const { return texts_[i] || values_[i]; }
+  std::optional<std::string_view> text(std::size_t i) const {
+    if (texts_[i]) return texts_[i];
+    if (values_[i] && values_[i]->kind() == JsonKind::String) return values_[i]->as_string();
+    return std::nullopt;
+  }
+  const JsonValue* value(std::size_t i) const { return values_[i] ? &*values_[i] : nullptr; }
 
  private:
-  std::optional<JsonValue>* slot(std::string_view name) {
+  static constexpr std::size_t kNone = N;
+  std::size_t slot(std::string_view name) const {
     for (std::size_t i = 0; i < N; ++i) {
-      if (name == names_[i]) return &values_[i];
+      if (name == names_[i]) return i;
     }
-    return nullptr;
+    return kNone;
   }
 
   bool read_plain(std::string_view raw) {
@@ -54,10 +64,17 @@ class ScalarFields {
     const bool read = r.object([&](std::string_view name) {
       const auto token = r.value();
       if (!token) return false;
-      std::optional<JsonValue>* target = slot(name);
-      if (target == nullptr) return true;
-      *target = plain_scalar(*token);
-      return target->has_value();
+      const std::size_t i = slot(name);
+      if (i == kNone) return true;
+      // A string has no escapes here: its content is a view, nothing is built.
+      if (token->front() == '"') {
+        values_[i].reset();
+        texts_[i] = token->substr(1, token->size() - 2);
+        return true;
+      }
+      texts_[i].reset();
+      values_[i] = plain_scalar(*token);
+      return values_[i].has_value();
     });
     return read && r.at_end();
   }
@@ -67,17 +84,20 @@ class ScalarFields {
     if (!kind) return std::unexpected(std::move(kind.error()));
     if (*kind != JsonType::Object) return {};
     return root.members([&](std::string_view name, JsonCursor& member) -> JsonStatus {
-      std::optional<JsonValue>* target = slot(name);
-      if (target == nullptr) return {};
+      const std::size_t i = slot(name);
+      if (i == kNone) return {};
       auto value = member.value();
       if (!value) return std::unexpected(std::move(value.error()));
-      *target = std::move(*value);
+      values_[i] = std::move(*value);
       return {};
     });
   }
 
+  using Texts = std::array<std::optional<std::string_view>, N>;
+
   const Names& names_;
   Values values_;
+  Texts texts_;
 };
 
 }  // namespace orvane

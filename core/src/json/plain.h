@@ -16,6 +16,10 @@
 #include <optional>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace orvane {
 
 class PlainJsonReader {
@@ -124,6 +128,18 @@ class PlainJsonReader {
 // Where the content of a plain string ends: the first byte that is a quote, a backslash, a control
 // character or not ASCII, from `from` on; `text.size()` when there is none.
 inline std::size_t plain_content_end(std::string_view text, std::size_t from) {
+#if defined(__SSE2__)
+  // Sixteen bytes at a time where the target has SSE2 (every x86-64): a signed compare below 0x20
+  // catches control characters and non-ASCII bytes together.
+  for (; from + 16 <= text.size(); from += 16) {
+    const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
+    const __m128i special = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(w, _mm_set1_epi8('"')), _mm_cmpeq_epi8(w, _mm_set1_epi8('\\'))),
+        _mm_cmplt_epi8(w, _mm_set1_epi8(0x20)));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    if (mask != 0) return from + static_cast<std::size_t>(std::countr_zero(mask));
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     // Eight bytes at a time: a flag in the high bit of each special byte. Borrows can only set
     // flags above the first special byte, so the lowest flag is exact.

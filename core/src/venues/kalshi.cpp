@@ -133,6 +133,17 @@ struct Frame {
 
   const JsonValue* top(Top field) const { return top_[field] ? &*top_[field] : nullptr; }
   const JsonValue* body(Body field) const { return body_[field] ? &*body_[field] : nullptr; }
+  // The content of a member that is a string: a view into the frame for the plain path, else into
+  // the built value. Nothing for an absent member or another kind of value.
+  std::optional<std::string_view> top_text(Top field) const {
+    return text_of(top_[field], top_text_[field]);
+  }
+  std::optional<std::string_view> body_text(Body field) const {
+    return text_of(body_[field], body_text_[field]);
+  }
+  // The member as a value; null when absent.
+  JsonValue top_value(Top field) const { return value_of(top_[field], top_text_[field]); }
+  JsonValue body_value(Body field) const { return value_of(body_[field], body_text_[field]); }
 
   JsonStatus read(JsonCursor& root) {
     auto kind = root.type();
@@ -154,13 +165,13 @@ struct Frame {
     object_ = true;
     bool body_read = false;
     const bool read = r.object([&](std::string_view name) {
-      if (name != "msg") return take_plain(r, name, kTopNames, top_);
+      if (name != "msg") return take_plain(r, name, kTopNames, top_, top_text_);
       if (body_read || r.peek() != '{') return false;
       body_read = true;
       return r.object([&](std::string_view member) {
         if (member == "yes_dollars_fp") return plain_levels(r, false, yes);
         if (member == "no_dollars_fp") return plain_levels(r, true, no);
-        return take_plain(r, member, kBodyNames, body_);
+        return take_plain(r, member, kBodyNames, body_, body_text_);
       });
     });
     return read && r.at_end();
@@ -170,6 +181,19 @@ struct Frame {
   const std::optional<std::string>& body_error() const { return body_error_; }
 
  private:
+  static JsonValue value_of(const std::optional<JsonValue>& value,
+                            std::optional<std::string_view> text) {
+    if (text) return JsonValue::string(std::string(*text));
+    return value ? *value : JsonValue();
+  }
+
+  static std::optional<std::string_view> text_of(const std::optional<JsonValue>& value,
+                                                 std::optional<std::string_view> text) {
+    if (text) return text;
+    if (value && value->kind() == JsonKind::String) return value->as_string();
+    return std::nullopt;
+  }
+
   JsonStatus read_body(JsonCursor& msg) {
     for (auto& field : body_) field.reset();
     body_error_.reset();
@@ -207,13 +231,22 @@ struct Frame {
     return {};
   }
 
+  // A string member stays a view into the frame (its content has no escapes); another scalar is
+  // built. The last of repeated members wins either way.
   template <size_t N>
   static bool take_plain(PlainJsonReader& r, std::string_view name,
-                         const std::string_view (&names)[N], std::optional<JsonValue> (&slots)[N]) {
+                         const std::string_view (&names)[N], std::optional<JsonValue> (&slots)[N],
+                         std::optional<std::string_view> (&texts)[N]) {
     const auto token = r.value();
     if (!token) return false;
     for (size_t i = 0; i < N; ++i) {
       if (name != names[i]) continue;
+      if (token->front() == '"') {
+        slots[i].reset();
+        texts[i] = token->substr(1, token->size() - 2);
+        return true;
+      }
+      texts[i].reset();
       slots[i] = plain_scalar(*token);
       return slots[i].has_value();
     }
@@ -258,39 +291,40 @@ struct Frame {
 
   std::optional<JsonValue> top_[kTopCount];
   std::optional<JsonValue> body_[kCount];
+  std::optional<std::string_view> top_text_[kTopCount];
+  std::optional<std::string_view> body_text_[kCount];
   std::optional<std::string> body_error_;
   bool object_ = false;
 };
-
-JsonValue or_null(const JsonValue* value) { return value == nullptr ? JsonValue() : *value; }
 
 std::expected<Book, std::string> read_snapshot(Frame& frame, std::string ticker) {
   if (!frame.yes) return std::unexpected(std::move(frame.yes.error()));
   if (!frame.no) return std::unexpected(std::move(frame.no.error()));
   return Snapshot{std::move(ticker), std::move(*frame.yes), std::move(*frame.no),
-                  or_null(frame.body(Frame::kMarketId))};
+                  frame.body_value(Frame::kMarketId)};
 }
 
-std::expected<Decimal, std::string> decimal_member(const JsonValue* value, std::string_view name) {
+std::expected<Decimal, std::string> decimal_member(const Frame& frame, Frame::Body field,
+                                                   std::string_view name) {
+  if (const auto text = frame.body_text(field)) return wire::parse_decimal(*text);
+  const JsonValue* value = frame.body(field);
   if (value == nullptr) return std::unexpected(concat("missing ", quoted_form(name)));
   return wire::decimal(*value);
 }
 
 std::expected<Book, std::string> read_delta(const Frame& frame, std::string ticker) {
-  auto price = decimal_member(frame.body(Frame::kPrice), "price_dollars");
+  auto price = decimal_member(frame, Frame::kPrice, "price_dollars");
   if (!price) return std::unexpected(std::move(price.error()));
-  auto delta = decimal_member(frame.body(Frame::kDelta), "delta_fp");
+  auto delta = decimal_member(frame, Frame::kDelta, "delta_fp");
   if (!delta) return std::unexpected(std::move(delta.error()));
-  const JsonValue* side = frame.body(Frame::kSide);
-  const bool yes =
-      side != nullptr && side->kind() == JsonKind::String && side->as_string() == "yes";
+  const bool yes = frame.body_text(Frame::kSide) == "yes";
   if (!yes) {
     price = complement(*price);
     if (!price) return std::unexpected(std::move(price.error()));
   }
   return Delta{std::move(ticker),
-               or_null(frame.body(Frame::kTs)),
-               or_null(frame.body(Frame::kClientOrderId)),
+               frame.body_value(Frame::kTs),
+               frame.body_value(Frame::kClientOrderId),
                *price,
                *delta,
                yes ? Side::Bid : Side::Ask};
@@ -305,23 +339,26 @@ std::expected<Message, std::string> decode(std::string_view raw) {
     const JsonStatus read = read_json(raw, [&](JsonCursor& root) { return frame.read(root); });
     if (!read) return std::unexpected(concat("not JSON: ", read.error()));
   }
-  const JsonValue* type = frame.top(Frame::kType);
-  if (!frame.object() || type == nullptr || type->kind() != JsonKind::String ||
-      (type->as_string() != kSnapshot && type->as_string() != kDelta)) {
+  const auto type = frame.top_text(Frame::kType);
+  if (!frame.object() || !type || (*type != kSnapshot && *type != kDelta)) {
     return std::unexpected(std::string("not a book message"));
   }
-  const std::string_view kind = type->as_string() == kSnapshot ? kSnapshot : kDelta;
-  const JsonValue* seq = frame.top(Frame::kSeq);
-  auto seq_number = read_seq(seq);
+  const std::string_view kind = *type == kSnapshot ? kSnapshot : kDelta;
+  const auto seq_text = frame.top_text(Frame::kSeq);
+  auto seq_number =
+      seq_text ? std::expected<std::optional<int64_t>, std::string>(wire::parse_int(*seq_text))
+               : read_seq(frame.top(Frame::kSeq));
   if (!seq_number) return std::unexpected(std::move(seq_number.error()));
   if (frame.body_error()) return std::unexpected(*frame.body_error());
-  auto ticker = wire::text_or_empty(frame.body(Frame::kTicker));
+  const auto ticker_text = frame.body_text(Frame::kTicker);
+  auto ticker = ticker_text ? std::expected<std::string, std::string>(std::string(*ticker_text))
+                            : wire::text_or_empty(frame.body(Frame::kTicker));
   if (!ticker) return std::unexpected(std::move(ticker.error()));
   auto book = kind == kSnapshot ? read_snapshot(frame, std::move(*ticker))
                                 : read_delta(frame, std::move(*ticker));
   if (!book) return std::unexpected(std::move(book.error()));
-  return Message{*seq_number, std::move(*book), or_null(frame.top(Frame::kSid)), or_null(seq),
-                 kind};
+  return Message{*seq_number, std::move(*book), frame.top_value(Frame::kSid),
+                 frame.top_value(Frame::kSeq), kind};
 }
 
 std::expected<LevelList, std::string> pairs(const JsonValue& msg, std::string_view key,

@@ -14,16 +14,21 @@ namespace orvane::opinion {
 namespace {
 
 // "side" compared case-insensitively; only ASCII letters can fold to "bids".
-bool is_bids(const JsonValue& side) {
-  if (side.kind() != JsonKind::String) return false;
-  const std::string& text = side.as_string();
-  if (text.size() != 4) return false;
+bool is_bids(std::optional<std::string_view> side) {
+  if (!side || side->size() != 4) return false;
   constexpr std::string_view kBids = "bids";
   for (size_t i = 0; i < 4; ++i) {
-    const char c = text[i];
+    const char c = (*side)[i];
     if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != kBids[i]) return false;
   }
   return true;
+}
+
+// A string member as text, any other through plain_decimal.
+template <typename Fields>
+std::expected<Decimal, std::string> decimal_field(const Fields& fields, size_t i) {
+  if (const auto text = fields.text(i)) return wire::parse_decimal(*text);
+  return wire::plain_decimal(*fields.value(i));
 }
 
 // The members a depth change reads.
@@ -36,18 +41,20 @@ std::expected<DepthChange, std::string> decode(std::string_view raw) {
   ScalarFields<kFields.size()> fields(kFields);
   const JsonStatus read = fields.read(raw);
   if (!read) return std::unexpected(concat("not JSON: ", read.error()));
-  const auto& [type, side, price, size, token] = fields.values();
-  if (!type || type->kind() != JsonKind::String || type->as_string() != "market.depth.diff") {
+  enum { kType, kSide, kPrice, kSize, kToken };
+  if (fields.text(kType) != "market.depth.diff") {
     return std::unexpected(std::string("not a depth change"));
   }
-  const bool bids = side && is_bids(*side);
-  if (!price) return std::unexpected(std::string("missing \"price\""));
-  if (!size) return std::unexpected(std::string("missing \"size\""));
-  auto token_text = wire::text_or_empty(token ? &*token : nullptr);
+  const bool bids = is_bids(fields.text(kSide));
+  if (!fields.present(kPrice)) return std::unexpected(std::string("missing \"price\""));
+  if (!fields.present(kSize)) return std::unexpected(std::string("missing \"size\""));
+  const auto token = fields.text(kToken);
+  auto token_text = token ? std::expected<std::string, std::string>(std::string(*token))
+                          : wire::text_or_empty(fields.value(kToken));
   if (!token_text) return std::unexpected(std::move(token_text.error()));
-  auto price_value = wire::plain_decimal(*price);
+  auto price_value = decimal_field(fields, kPrice);
   if (!price_value) return std::unexpected(std::move(price_value.error()));
-  auto size_value = wire::plain_decimal(*size);
+  auto size_value = decimal_field(fields, kSize);
   if (!size_value) return std::unexpected(std::move(size_value.error()));
   return DepthChange{std::move(*token_text), *price_value, *size_value,
                      bids ? Side::Bid : Side::Ask};

@@ -50,6 +50,8 @@ bool is_string_literal(Raw raw) { return raw && !raw->empty() && raw->front() ==
 }  // namespace
 
 std::expected<Decimal, std::string> parse_decimal(std::string_view text) {
+  // The usual text has no white space to trim.
+  if (const auto simple = parse_simple(text)) return *simple;
   const std::string_view trimmed = trim_white_space(text);
   auto parsed = parse(trimmed);
   if (parsed) return *parsed;

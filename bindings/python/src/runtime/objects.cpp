@@ -45,14 +45,6 @@ PyObject* book_level_class() {
   return keep(cls, found.release());
 }
 
-PyObject* instance_allocator() {
-  static PyObject* allocator = nullptr;
-  if (allocator != nullptr) return allocator;
-  Ref object = Ref::steal(import_attribute("builtins", "object"));
-  if (!object) return nullptr;
-  return keep(allocator, PyObject_GetAttrString(object.get(), "__new__"));
-}
-
 PyObject* interned(PyObject*& slot, const char* text) {
   if (slot == nullptr) slot = PyUnicode_InternFromString(text);
   return slot;
@@ -72,6 +64,10 @@ bool read_direct_flag(PyObject* cls) {
         PyUnicode_CompareWithASCIIString(item.get(), kExpected[i]) != 0) {
       return false;
     }
+  }
+  // object.__new__ refuses an abstract class; the allocator alone would not.
+  if ((PyType_GetFlags(reinterpret_cast<PyTypeObject*>(cls)) & Py_TPFLAGS_IS_ABSTRACT) != 0) {
+    return false;
   }
   return PyObject_HasAttrString(cls, "__dataclass_fields__") == 1;
 }
@@ -279,13 +275,15 @@ std::optional<Decimal> from_py_exact(PyObject* object) { return from_py(object, 
 Ref book_level(PyObject* price, PyObject* size) {
   PyObject* cls = book_level_class();
   if (cls == nullptr) return {};
-  if (direct_flag(cls) == Direct::Yes) {
-    static PyObject* allocator_arguments = nullptr;  // (BookLevel,)
-    PyObject* allocator = instance_allocator();
-    if (allocator == nullptr) return {};
-    if (allocator_arguments == nullptr) allocator_arguments = PyTuple_Pack(1, cls);
-    if (allocator_arguments == nullptr) return {};
-    Ref record = Ref::steal(PyObject_Call(allocator, allocator_arguments, nullptr));
+  // What object.__new__(BookLevel) does for a concrete class called with no arguments, without
+  // building its argument tuple: the type's own allocator (every heap type has one).
+  static allocfunc allocate = nullptr;
+  if (allocate == nullptr && direct_flag(cls) == Direct::Yes) {
+    allocate = reinterpret_cast<allocfunc>(
+        PyType_GetSlot(reinterpret_cast<PyTypeObject*>(cls), Py_tp_alloc));
+  }
+  if (allocate != nullptr) {
+    Ref record = Ref::steal(allocate(reinterpret_cast<PyTypeObject*>(cls), 0));
     if (!record) return {};
     if (PyObject_GenericSetAttr(record.get(), names().price, price) < 0) return {};
     if (PyObject_GenericSetAttr(record.get(), names().size, size) < 0) return {};

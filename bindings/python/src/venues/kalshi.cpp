@@ -21,10 +21,17 @@ namespace orvane::py {
 
 namespace {
 
-using KalshiBookMessageObject = CppObject<kalshi::Message>;
+// The decoded message and its ticker as the str that `kalshi_book_message` looked up (a str holds
+// no references, so the object needs no collector support).
+struct Decoded {
+  kalshi::Message message;
+  Ref ticker;
+};
+
+using KalshiBookMessageObject = CppObject<Decoded>;
 
 const kalshi::Message& message_of(PyObject* self) {
-  return KalshiBookMessageObject::value_of(self);
+  return KalshiBookMessageObject::value_of(self).message;
 }
 
 bool check_dict(PyObject* object, const char* parameter) {
@@ -39,7 +46,7 @@ Ref lookup(PyObject* books, PyObject* ticker) {
   return Ref::borrow(PyDict_GetItemWithError(books, ticker));
 }
 
-Ref new_message(kalshi::Message message);
+Ref new_message(kalshi::Message message, Ref ticker);
 
 const Parameters<2> kDecodeParameters{"kalshi_book_message()", {"raw", "books"}, 2};
 PyObject* kalshi_book_message(PyObject*, PyObject* const* args, Py_ssize_t nargs,
@@ -69,7 +76,7 @@ PyObject* kalshi_book_message(PyObject*, PyObject* const* args, Py_ssize_t nargs
   Ref entry = lookup(a[1], ticker.get());
   if (!entry && PyErr_Occurred()) return nullptr;
   if (entry && as_local_book(entry.get()) == nullptr) Py_RETURN_NONE;
-  return new_message(std::move(*message)).release();
+  return new_message(std::move(*message), std::move(ticker)).release();
 }
 
 // The book for `ticker`, or a new one stored in `books` when absent and `create` is set. Empty
@@ -90,7 +97,7 @@ Ref book_entry(PyObject* books, PyObject* ticker, bool create, LocalBookObject*&
 }
 
 PyObject* apply_snapshot(const kalshi::Message& message, const kalshi::Snapshot& snapshot,
-                         PyObject* books) {
+                         PyObject* ticker, PyObject* books) {
   // Every Python value is made before the book is touched: making one can run a collection, and
   // with it code that reaches into the book.
   Ref seq = to_py(message.seq);
@@ -101,10 +108,8 @@ PyObject* apply_snapshot(const kalshi::Message& message, const kalshi::Snapshot&
   if (!info || PyDict_SetItem(info.get(), names().market_id, market_id.get()) < 0) {
     return nullptr;
   }
-  Ref ticker = new_str(snapshot.ticker);
-  if (!ticker) return nullptr;
   LocalBookObject* book = nullptr;
-  Ref entry = book_entry(books, ticker.get(), true, book);
+  Ref entry = book_entry(books, ticker, true, book);
   if (!entry) return nullptr;
 
   auto guard = ExclusiveGuard::acquire(book->borrow);
@@ -126,15 +131,14 @@ PyObject* apply_snapshot(const kalshi::Message& message, const kalshi::Snapshot&
   if (!bid) return nullptr;
   Ref ask = optional_decimal(best_ask);
   if (!ask) return nullptr;
-  return PyTuple_Pack(8, names().snapshot, ticker.get(), recovering ? Py_True : Py_False,
-                      bids.get(), asks.get(), bid.get(), ask.get(), info.get());
+  return PyTuple_Pack(8, names().snapshot, ticker, recovering ? Py_True : Py_False, bids.get(),
+                      asks.get(), bid.get(), ask.get(), info.get());
 }
 
-PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta, PyObject* books) {
-  Ref ticker = new_str(delta.ticker);
-  if (!ticker) return nullptr;
+PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta, PyObject* ticker,
+                      PyObject* books) {
   LocalBookObject* book = nullptr;
-  Ref entry = book_entry(books, ticker.get(), false, book);
+  Ref entry = book_entry(books, ticker, false, book);
   if (!entry) {
     if (PyErr_Occurred()) return nullptr;
     Py_RETURN_NONE;
@@ -182,7 +186,7 @@ PyObject* apply_delta(const kalshi::Message& message, const kalshi::Delta& delta
   Ref ask = optional_decimal(best_ask);
   if (!ask) return nullptr;
   const bool bids_changed = delta.side == Side::Bid;
-  return PyTuple_Pack(8, names().delta, ticker.get(), bids_changed ? changed.get() : empty.get(),
+  return PyTuple_Pack(8, names().delta, ticker, bids_changed ? changed.get() : empty.get(),
                       bids_changed ? empty.get() : changed.get(), bid.get(), ask.get(),
                       timestamp.get(), info.get());
 }
@@ -192,11 +196,14 @@ PyObject* apply(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
   Arguments<1> a;
   if (!a.bind(kApplyParameters, args, nargs, kwnames)) return nullptr;
   if (!check_dict(a[0], "books")) return nullptr;
-  const kalshi::Message& message = message_of(self);
+  const Decoded& decoded = KalshiBookMessageObject::value_of(self);
+  const kalshi::Message& message = decoded.message;
+  // Held for the call: a finaliser run by the books dict cannot take it away.
+  Ref ticker = Ref::borrow(decoded.ticker.get());
   if (const auto* snapshot = std::get_if<kalshi::Snapshot>(&message.book)) {
-    return apply_snapshot(message, *snapshot, a[0]);
+    return apply_snapshot(message, *snapshot, ticker.get(), a[0]);
   }
-  return apply_delta(message, std::get<kalshi::Delta>(message.book), a[0]);
+  return apply_delta(message, std::get<kalshi::Delta>(message.book), ticker.get(), a[0]);
 }
 
 PyObject* get_seq(PyObject* self, void*) { return to_py(message_of(self).seq).release(); }
@@ -245,8 +252,9 @@ PyType_Spec spec = {
     slots,
 };
 
-Ref new_message(kalshi::Message message) {
-  return KalshiBookMessageObject::create(kalshi_book_message_class().get(), std::move(message));
+Ref new_message(kalshi::Message message, Ref ticker) {
+  return KalshiBookMessageObject::create(kalshi_book_message_class().get(),
+                                         Decoded{std::move(message), std::move(ticker)});
 }
 
 }  // namespace
