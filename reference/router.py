@@ -1,14 +1,15 @@
 """The router in Python's own decimal arithmetic: view a book, merge members into a ladder, walk it.
 
-Every operation runs in a 28-digit context that traps Inexact and Rounded, and a result with more
-than 28 places is no answer either: wherever that happens the module answers None, and everywhere
-else it must give the same digits and exponents. (Books and rows hold at most 28 places, and so do
-fees here, so only a walk's products can pass that bound.)"""
+Every operation runs in a context where a result of more than 28 digits or more than 28 places is
+an error: wherever that happens the module answers None, and everywhere else it must give the same
+digits and exponents."""
 
 import decimal
 from decimal import Decimal
 
-EXACT = decimal.Context(prec=28, traps=[decimal.Inexact, decimal.Rounded])
+# Emin -1 puts the smallest exponent (Etiny = Emin - prec + 1) at -28: a result below it is rounded
+# or clamped, and both trap.
+EXACT = decimal.Context(prec=28, Emin=-1, traps=[decimal.Inexact, decimal.Rounded, decimal.Clamped])
 ZERO, ONE = Decimal(0), Decimal(1)
 
 
@@ -16,11 +17,8 @@ def view(bids, asks, flip):
     """A book's (asks, bids) best first, or with `flip` its NO side's (bids, asks) at 1 - p."""
 
     def side(pairs, descending):
-        levels = {}
-        for price, size in pairs:  # an equal price keeps the first key and the last size
-            levels[price] = size
-        ordered = sorted(levels.items(), key=lambda level: level[0], reverse=descending)
-        return tuple((p, s) for p, s in ordered if s > 0)
+        # An equal price keeps the first key and the last size, as a dict does.
+        return tuple(sorted(((p, s) for p, s in dict(pairs).items() if s > 0), reverse=descending))
 
     book_bids, book_asks = side(bids, True), side(asks, False)
     if not flip:
@@ -43,7 +41,7 @@ def merge(members, fee, buy):
             for member, (market_id, rows) in enumerate(members):
                 for price, size in rows:
                     unit_fee = fee(market_id, price, ONE)
-                    f = Decimal(unit_fee) if unit_fee > 0 else ZERO
+                    f = unit_fee if unit_fee > 0 else ZERO
                     ladder.append((price, price + f if buy else price - f, size, member))
     except decimal.DecimalException:
         return None
@@ -77,8 +75,5 @@ def walk(ladder, market_ids, buy, quantity, limit, excluded):
             else:
                 reason = "liquidity" if remaining > 0 else ""
     except decimal.DecimalException:
-        return None
-    # An exact sum keeps the smallest exponent of its terms: a product past 28 places shows here.
-    if any(value.as_tuple().exponent < -28 for slot in slots.values() for value in slot[1:3]):
         return None
     return [(market_ids[m], *slot) for m, slot in slots.items()], remaining, reason
