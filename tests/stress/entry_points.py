@@ -6,7 +6,18 @@ inside), and `ARGUMENTS` holds the objects those calls pass, whose reference cou
 import contextlib
 import sys
 from decimal import Decimal
+from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "fuzz"))
+
+from frames import (
+    KALSHI_DELTA,
+    KALSHI_SNAPSHOT,
+    OPINION,
+    POLYMARKET_BOOK,
+    POLYMARKET_CHANGE,
+    POLYMARKET_US,
+)
 from orvane._core import (
     LocalBook,
     Secp256k1Signer,
@@ -34,48 +45,19 @@ OPINION_ORDER = {
     "side": 1, "signature_type": 0, "exchange": "0x5F45344126D6488025B0b84A3A8189F2487a7246",
 }  # fmt: skip
 
-KALSHI_SNAPSHOT = (
-    '{"type":"orderbook_snapshot","seq":1,"sid":2,"msg":{"market_ticker":"T","market_id":"m",'
-    '"yes_dollars_fp":[["0.40","3"],["0.41","1"]],"no_dollars_fp":[["0.50","4"]]}}'
-)
-KALSHI_DELTA = (
-    '{"type":"orderbook_delta","seq":2,"msg":{"market_ticker":"T","price_dollars":"0.40",'
-    '"delta_fp":"1","side":"yes","ts_ms":1700000000000,"client_order_id":"c"}}'
-)
-OPINION = '{"msgType":"market.depth.diff","tokenId":"a","side":"bids","price":0.45,"size":"10"}'
-POLYMARKET_BOOK = (
-    '{"event_type":"book","asset_id":"A","market":"M","timestamp":"1700000000000","hash":"h",'
-    '"bids":[{"price":"0.40","size":"10"}],"asks":[{"price":"0.60","size":"5"}]}'
-)
-POLYMARKET_CHANGE = (
-    '{"event_type":"price_change","market":"M","timestamp":"1700000000001","price_changes":'
-    '[{"asset_id":"A","side":"BUY","price":"0.41","size":"3","best_bid":"0.41","best_ask":"0.6"}]}'
-)
-POLYMARKET_US = (
-    '{"marketData":{"marketSlug":"s","bids":[{"px":"0.45","qty":"10"}],'
-    '"offers":[{"px":"0.55","qty":"2"}],"stats":{"openInterest":7}}}'
-)
-
-
-def fee(market_id, price, one):
-    return price * Decimal("0.01")
-
-
-def raising_fee(market_id, price, one):
-    raise ArithmeticError("no fee")
-
-
+fee = lambda market_id, price, one: price * Decimal("0.01")
+raising_fee = lambda market_id, price, one: 1 / 0
 BOOK = LocalBook()
 BOOK.replace([("0.45", "100"), ("0.44", "250")], [("0.47", "80")])
 KALSHI_BOOKS, POLYMARKET_BOOKS, US_BOOKS = {}, {}, {}
 KALSHI_MESSAGE = kalshi_book_message(KALSHI_SNAPSHOT, KALSHI_BOOKS)
 KALSHI_MESSAGE.apply(KALSHI_BOOKS)
-KALSHI_DELTA_MESSAGE = kalshi_book_message(KALSHI_DELTA, KALSHI_BOOKS)
+KALSHI_DO = kalshi_book_message(KALSHI_DELTA, KALSHI_BOOKS)
 KALSHI_UNDO = kalshi_book_message(KALSHI_DELTA.replace('"1"', '"-1"'), KALSHI_BOOKS)
 OPINION_CHANGE = opinion_depth(OPINION)
 MEMBERS = [("a", router_view(BOOK, False)[1]), ("b", router_view(BOOK, True)[1])]
 LADDER = router_levels(MEMBERS, fee, True)
-QUANTITY, LIMIT = Decimal(50), Decimal("0.9")
+QUANTITY, LIMIT, PRICE = Decimal(50), Decimal("0.9"), Decimal("0.30")
 NOT_A_BOOK = {"T": 5, "A": 5}
 
 
@@ -84,21 +66,13 @@ class BadText:
         raise LookupError("no text")
 
 
-# Odd arguments, passed in turn to every call of `ODD_CALLS`: most take the failure paths.
+# Odd values, passed in turn to every call of `ODD_CALLS` (with a spare book): most take the
+# failure paths.
 VALUES = {
     "decimal": Decimal("0.5"), "text": "0.75", "bad-text": "abc", "wide-int": 2**70,
     "negative": -1, "bytes": b"\x01" * 5, "no-str": BadText(),
 }  # fmt: skip
 ODD_BOOK = LocalBook()
-ARGUMENTS = [
-    KEY, DIGEST, BOOK, KALSHI_BOOKS, POLYMARKET_BOOKS, US_BOOKS, KALSHI_SNAPSHOT, KALSHI_DELTA,
-    OPINION, POLYMARKET_BOOK, POLYMARKET_CHANGE, POLYMARKET_US, fee, raising_fee, MEMBERS,
-    QUANTITY, LIMIT, NOT_A_BOOK, SIGNER, KALSHI_MESSAGE, OPINION_CHANGE, LADDER,
-    *POLYMARKET_ORDER.values(), *OPINION_ORDER.values(), *VALUES.values(), ODD_BOOK,
-]  # fmt: skip
-# From CPython 3.12 on, small ints, True and the like are immortal: a stable-ABI module built with
-# 3.11's headers still counts down their (huge) reference counts, which is harmless and expected.
-ARGUMENTS = [o for o in ARGUMENTS if sys.getrefcount(o) < 2**30]
 ODD_CALLS = {
     "set": lambda b, o: b.set("bid", o, 1),
     "side": lambda b, o: b.set(o, "0.3", 1),
@@ -124,7 +98,7 @@ ODD_CALLS = {
         POLYMARKET_CHANGE, POLYMARKET_BOOKS, {"A": (0, o, o)}, {}
     ),
     "polymarket_us": lambda b, o: polymarket_us_market_data(o, {"s": b}),
-    "router_view": lambda b, o: router_view(b, o),
+    "router_view": lambda b, o: (router_view(b, o), router_view(o, False)),
     "router_levels": lambda b, o: router_levels([(o, [(o, o)])], lambda *_: o, True),
     "walk": lambda b, o: LADDER.walk(True, o, o, [o]),
     "signer": lambda b, o: Secp256k1Signer(o),
@@ -133,6 +107,15 @@ ODD_CALLS = {
     "sign_order": lambda b, o: SIGNER.polymarket_sign_order(*[o] * 6, 0, 0, o, o, o, False),
     "opinion order": lambda b, o: SIGNER.opinion_sign_order(**OPINION_ORDER | {"side": o}),
 }
+ARGUMENTS = [
+    KEY, DIGEST, BOOK, KALSHI_BOOKS, POLYMARKET_BOOKS, US_BOOKS, KALSHI_SNAPSHOT, KALSHI_DELTA,
+    OPINION, POLYMARKET_BOOK, POLYMARKET_CHANGE, POLYMARKET_US, fee, raising_fee, MEMBERS,
+    QUANTITY, LIMIT, PRICE, NOT_A_BOOK, SIGNER, KALSHI_MESSAGE, OPINION_CHANGE, LADDER,
+    *POLYMARKET_ORDER.values(), *OPINION_ORDER.values(), *VALUES.values(), ODD_BOOK,
+]  # fmt: skip
+# From CPython 3.12 on, small ints, True and the like are immortal: a stable-ABI module built with
+# 3.11's headers still counts down their (huge) reference counts, which is harmless and expected.
+ARGUMENTS = [o for o in ARGUMENTS if sys.getrefcount(o) < 2**30]
 
 
 def odd(call, value):
@@ -145,49 +128,36 @@ def odd(call, value):
 
 def book_side_round_trip():
     side = BOOK.bids
-    side[Decimal("0.30")] = 5
-    assert Decimal("0.30") in side and side.get(Decimal("0.30")) == 5
-    del side[Decimal("0.30")]
+    side[PRICE] = 5
+    assert PRICE in side and side.get(PRICE) == 5
+    del side[PRICE]
     side.pop(Decimal("0.31"), None)
     return len(side), list(side), side.keys(), side.values(), side.items(), side.copy()
 
 
 CALLS = {
     # success paths
-    "LocalBook()": LocalBook,
-    "add": lambda: (BOOK.add("bid", "0.30", "1"), BOOK.add("bid", "0.30", "-1")),
-    "levels": lambda: (BOOK.levels(), BOOK.levels(1), BOOK.best_bid, BOOK.best_ask),
     "replace": lambda: LocalBook().replace([("0.1", 1)], [("0.9", 2)]),
-    "mirrored": lambda: BOOK.mirrored(),
+    "add": lambda: (BOOK.add("bid", PRICE, "1"), BOOK.add("bid", PRICE, "-1")),
+    "levels": lambda: (BOOK.levels(), BOOK.levels(1), BOOK.best_bid, BOOK.best_ask),
+    "mirrored": lambda: (BOOK.mirrored(), setattr(BOOK, "sequence", BOOK.sequence)),
     "sides": lambda: (BOOK.bids == BOOK.bids, BOOK.asks.copy()),
     "side round trip": book_side_round_trip,
-    "attributes": lambda: setattr(BOOK, "sequence", BOOK.sequence),
-    "kalshi snapshot": lambda: kalshi_book_message(KALSHI_SNAPSHOT, KALSHI_BOOKS).apply(
-        KALSHI_BOOKS
-    ),
-    "kalshi delta": lambda: (
-        KALSHI_DELTA_MESSAGE.apply(KALSHI_BOOKS),
-        KALSHI_UNDO.apply(KALSHI_BOOKS),
-    ),
+    "kalshi snapshot": lambda: KALSHI_MESSAGE.apply(KALSHI_BOOKS),
+    "kalshi delta": lambda: (KALSHI_DO.apply(KALSHI_BOOKS), KALSHI_UNDO.apply(KALSHI_BOOKS)),
+    "kalshi decode": lambda: kalshi_book_message(KALSHI_SNAPSHOT, KALSHI_BOOKS),
     "kalshi: not a book": lambda: kalshi_book_message(KALSHI_DELTA, NOT_A_BOOK),
     "opinion": lambda: (opinion_depth(OPINION).apply(BOOK), OPINION_CHANGE.token),
-    "polymarket book and change": lambda: (
-        polymarket_market(POLYMARKET_BOOK, POLYMARKET_BOOKS, {}, {}),
-        polymarket_market(POLYMARKET_CHANGE, POLYMARKET_BOOKS, {}, {}),
-    ),
+    "polymarket book": lambda: polymarket_market(POLYMARKET_BOOK, POLYMARKET_BOOKS, {}, {}),
+    "polymarket change": lambda: polymarket_market(POLYMARKET_CHANGE, POLYMARKET_BOOKS, {}, {}),
     "polymarket: not a book": lambda: polymarket_market(POLYMARKET_BOOK, NOT_A_BOOK, {}, {}),
     "polymarket us": lambda: polymarket_us_market_data(POLYMARKET_US, US_BOOKS),
-    "router_view": lambda: router_view(BOOK, True),
-    "router_view: not a book": lambda: router_view(NOT_A_BOOK, False),
-    "router_levels and walk": lambda: router_levels(MEMBERS, fee, True).walk(
-        True, QUANTITY, LIMIT, ["b"]
-    ),
-    "router_levels: fee raises": odd(lambda b, o: router_levels(MEMBERS, raising_fee, False), 0),
+    "router_view": lambda: (router_view(BOOK, True), router_view(NOT_A_BOOK, False)),
+    "router": lambda: router_levels(MEMBERS, fee, True).walk(True, QUANTITY, LIMIT, ["b"]),
+    "router: fee raises": odd(lambda b, o: router_levels(MEMBERS, raising_fee, False), 0),
     "signer": lambda: (Secp256k1Signer(KEY).address, SIGNER.sign_digest(DIGEST)),
-    "polymarket order": lambda: (
-        polymarket_order_hash(**POLYMARKET_ORDER),
-        SIGNER.polymarket_sign_order(**POLYMARKET_ORDER),
-    ),
+    "order hash": lambda: polymarket_order_hash(**POLYMARKET_ORDER),
+    "sign order": lambda: SIGNER.polymarket_sign_order(**POLYMARKET_ORDER),
     "opinion order": lambda: SIGNER.opinion_sign_order(**OPINION_ORDER),
     # failure paths
     **{
