@@ -6,18 +6,12 @@ inside), and `ARGUMENTS` holds the objects those calls pass, whose reference cou
 import contextlib
 import sys
 from decimal import Decimal
+from itertools import product
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "fuzz"))
 
-from frames import (
-    KALSHI_DELTA,
-    KALSHI_SNAPSHOT,
-    OPINION,
-    POLYMARKET_BOOK,
-    POLYMARKET_CHANGE,
-    POLYMARKET_US,
-)
+import frames
 from orvane._core import (
     LocalBook,
     Secp256k1Signer,
@@ -50,15 +44,16 @@ raising_fee = lambda market_id, price, one: 1 / 0
 BOOK = LocalBook()
 BOOK.replace([("0.45", "100"), ("0.44", "250")], [("0.47", "80")])
 KALSHI_BOOKS, POLYMARKET_BOOKS, US_BOOKS = {}, {}, {}
-KALSHI_MESSAGE = kalshi_book_message(KALSHI_SNAPSHOT, KALSHI_BOOKS)
+KALSHI_MESSAGE = kalshi_book_message(frames.KALSHI_SNAPSHOT, KALSHI_BOOKS)
 KALSHI_MESSAGE.apply(KALSHI_BOOKS)
-KALSHI_DO = kalshi_book_message(KALSHI_DELTA, KALSHI_BOOKS)
-KALSHI_UNDO = kalshi_book_message(KALSHI_DELTA.replace('"1"', '"-1"'), KALSHI_BOOKS)
-OPINION_CHANGE = opinion_depth(OPINION)
+KALSHI_DO = kalshi_book_message(frames.KALSHI_DELTA, KALSHI_BOOKS)
+KALSHI_UNDO = kalshi_book_message(frames.KALSHI_DELTA.replace('"1"', '"-1"'), KALSHI_BOOKS)
+OPINION_CHANGE = opinion_depth(frames.OPINION)
 MEMBERS = [("a", router_view(BOOK, False)[1]), ("b", router_view(BOOK, True)[1])]
 LADDER = router_levels(MEMBERS, fee, True)
 QUANTITY, LIMIT, PRICE = Decimal(50), Decimal("0.9"), Decimal("0.30")
 NOT_A_BOOK = {"T": 5, "A": 5}
+SIDE = BOOK.bids
 
 
 class BadText:
@@ -66,103 +61,107 @@ class BadText:
         raise LookupError("no text")
 
 
-# Odd values, passed in turn to every call of `ODD_CALLS` (with a spare book): most take the
-# failure paths.
+# Odd values, each passed in turn for each argument of every call below: most take failure paths.
 VALUES = {
     "decimal": Decimal("0.5"), "text": "0.75", "bad-text": "abc", "wide-int": 2**70,
     "negative": -1, "bytes": b"\x01" * 5, "no-str": BadText(),
 }  # fmt: skip
 ODD_BOOK = LocalBook()
-ODD_CALLS = {
-    "set": lambda b, o: b.set("bid", o, 1),
-    "side": lambda b, o: b.set(o, "0.3", 1),
-    "add": lambda b, o: b.add("ask", "0.6", o),
-    "bind-failure": lambda b, o: b.add(o, price=o),
-    "replace": lambda b, o: b.replace([(o, o)], [(1, 1)]),
-    "assign": lambda b, o: setattr(b, "bids", {o: o}),
-    "setitem": lambda b, o: b.asks.__setitem__(o, 1),
-    "getitem": lambda b, o: b.bids[o],
-    "get": lambda b, o: b.bids.get(o, o),
-    "pop": lambda b, o: b.bids.pop(o, o),
-    "contains": lambda b, o: o in b.asks,
-    "equality": lambda b, o: b.bids == {o: o},
-    "levels": lambda b, o: b.levels(o),
-    "mirrored": lambda b, o: b.mirrored(o),
-    "fields": lambda b, o: (setattr(b, "sequence", o), b.mirrored(), setattr(b, "sequence", None)),
-    "ready": lambda b, o: setattr(b, "ready", o),
-    "kalshi": lambda b, o: kalshi_book_message(o, {"T": b}),
-    "kalshi apply": lambda b, o: KALSHI_MESSAGE.apply({"T": o}),
-    "opinion": lambda b, o: opinion_depth(o).apply(b),
-    "polymarket": lambda b, o: polymarket_market(o, {"A": b}, {"A": (o, o, o)}, {o: o}),
-    "polymarket pending": lambda b, o: polymarket_market(
-        POLYMARKET_CHANGE, POLYMARKET_BOOKS, {"A": (0, o, o)}, {}
-    ),
-    "polymarket_us": lambda b, o: polymarket_us_market_data(o, {"s": b}),
-    "router_view": lambda b, o: (router_view(b, o), router_view(o, False)),
-    "router_levels": lambda b, o: router_levels([(o, [(o, o)])], lambda *_: o, True),
-    "walk": lambda b, o: LADDER.walk(True, o, o, [o]),
-    "signer": lambda b, o: Secp256k1Signer(o),
-    "sign_digest": lambda b, o: SIGNER.sign_digest(o),
-    "order_hash": lambda b, o: polymarket_order_hash(*[o] * 11, o),
-    "sign_order": lambda b, o: SIGNER.polymarket_sign_order(*[o] * 6, 0, 0, o, o, o, False),
-    "opinion order": lambda b, o: SIGNER.opinion_sign_order(**OPINION_ORDER | {"side": o}),
-}
 ARGUMENTS = [
-    KEY, DIGEST, BOOK, KALSHI_BOOKS, POLYMARKET_BOOKS, US_BOOKS, KALSHI_SNAPSHOT, KALSHI_DELTA,
-    OPINION, POLYMARKET_BOOK, POLYMARKET_CHANGE, POLYMARKET_US, fee, raising_fee, MEMBERS,
-    QUANTITY, LIMIT, PRICE, NOT_A_BOOK, SIGNER, KALSHI_MESSAGE, OPINION_CHANGE, LADDER,
-    *POLYMARKET_ORDER.values(), *OPINION_ORDER.values(), *VALUES.values(), ODD_BOOK,
+    KEY, DIGEST, BOOK, KALSHI_BOOKS, POLYMARKET_BOOKS, US_BOOKS, fee, raising_fee, MEMBERS, QUANTITY,
+    LIMIT, PRICE, NOT_A_BOOK, SIGNER, KALSHI_MESSAGE, OPINION_CHANGE, LADDER, ODD_BOOK, SIDE,
+    *(text for texts in frames.SEEDS.values() for text in texts), *VALUES.values(),
+    *POLYMARKET_ORDER.values(), *OPINION_ORDER.values(),
 ]  # fmt: skip
 # From CPython 3.12 on, small ints, True and the like are immortal: a stable-ABI module built with
 # 3.11's headers still counts down their (huge) reference counts, which is harmless and expected.
 ARGUMENTS = [o for o in ARGUMENTS if sys.getrefcount(o) < 2**30]
 
 
-def odd(call, value):
+def odd(function, *args, **kwargs):
+    """A call on a failure path: it may raise an `Exception`, and nothing else."""
+
     def run():
         with contextlib.suppress(Exception):
-            call(ODD_BOOK, value)
+            function(*args, **kwargs)
 
     return run
 
 
-def book_side_round_trip():
-    side = BOOK.bids
-    side[PRICE] = 5
-    assert PRICE in side and side.get(PRICE) == 5
-    del side[PRICE]
-    side.pop(Decimal("0.31"), None)
-    return len(side), list(side), side.keys(), side.values(), side.items(), side.copy()
+def described(name, function, *args, **kwargs):
+    """A call that succeeds, then the same call with each argument in turn made each odd value."""
+    calls = {name: lambda: function(*args, **kwargs)}
+    for slot, (label, value) in product([*range(len(args)), *kwargs], VALUES.items()):
+        odd_args = [value if i == slot else x for i, x in enumerate(args)]
+        odd_kwargs = {key: value if key == slot else x for key, x in kwargs.items()}
+        calls[f"{name} [{slot}: {label}]"] = odd(function, *odd_args, **odd_kwargs)
+    return calls
 
 
+DESCRIBED = [
+    ("set", ODD_BOOK.set, "bid", "0.3", 1),
+    ("add", ODD_BOOK.add, "ask", "0.6", 1),
+    ("replace", ODD_BOOK.replace, [("0.1", 1)], [("0.9", 2)]),
+    ("levels", ODD_BOOK.levels, 2),
+    ("mirrored", ODD_BOOK.mirrored, 1),
+    ("getitem", SIDE.__getitem__, Decimal("0.45")),
+    ("get", SIDE.get, Decimal("0.44"), None),
+    ("pop", ODD_BOOK.bids.pop, PRICE, None),
+    ("contains", ODD_BOOK.asks.__contains__, PRICE),
+    ("setitem", ODD_BOOK.asks.__setitem__, "0.7", 1),
+    ("kalshi", kalshi_book_message, frames.KALSHI_SNAPSHOT, KALSHI_BOOKS),
+    ("opinion", opinion_depth, frames.OPINION),
+    ("polymarket book", polymarket_market, frames.POLYMARKET_BOOK, POLYMARKET_BOOKS, {}, {}),
+    ("polymarket change", polymarket_market, frames.POLYMARKET_CHANGE, POLYMARKET_BOOKS, {}, {}),
+    ("polymarket us", polymarket_us_market_data, frames.POLYMARKET_US, US_BOOKS),
+    ("router_view", router_view, BOOK, True),
+    ("router_levels", router_levels, MEMBERS, fee, True),
+    ("walk", LADDER.walk, True, QUANTITY, LIMIT, ["b"]),
+    ("signer", Secp256k1Signer, KEY),
+    ("sign_digest", SIGNER.sign_digest, DIGEST),
+]
+# Failure paths that no flat replacement reaches: odd values inside containers, in attributes and
+# in a message's apply.
+ODD_CALLS = {
+    "bind-failure": lambda o: ODD_BOOK.add(o, price=o),
+    "replace": lambda o: ODD_BOOK.replace([(o, o)], [(1, 1)]),
+    "assign": lambda o: setattr(ODD_BOOK, "bids", {o: o}),
+    "equality": lambda o: ODD_BOOK.bids == {o: o},
+    "fields": lambda o: (setattr(ODD_BOOK, "sequence", o), ODD_BOOK.mirrored()),
+    "ready": lambda o: setattr(ODD_BOOK, "ready", o),
+    "kalshi apply": lambda o: KALSHI_MESSAGE.apply({"T": o}),
+    "opinion apply": lambda o: OPINION_CHANGE.apply(o),
+    "polymarket": lambda o: polymarket_market(o, {"A": ODD_BOOK}, {"A": (o, o, o)}, {o: o}),
+    "polymarket pending": lambda o: polymarket_market(
+        frames.POLYMARKET_CHANGE, POLYMARKET_BOOKS, {"A": (0, o, o)}, {}
+    ),
+    "router_levels": lambda o: router_levels([(o, [(o, o)])], lambda *_: o, True),
+    "walk": lambda o: LADDER.walk(True, QUANTITY, LIMIT, [o]),
+}
 CALLS = {
     # success paths
-    "replace": lambda: LocalBook().replace([("0.1", 1)], [("0.9", 2)]),
-    "add": lambda: (BOOK.add("bid", PRICE, "1"), BOOK.add("bid", PRICE, "-1")),
-    "levels": lambda: (BOOK.levels(), BOOK.levels(1), BOOK.best_bid, BOOK.best_ask),
-    "mirrored": lambda: (BOOK.mirrored(), setattr(BOOK, "sequence", BOOK.sequence)),
-    "sides": lambda: (BOOK.bids == BOOK.bids, BOOK.asks.copy()),
-    "side round trip": book_side_round_trip,
+    "new book": lambda: (LocalBook().replace([("0.1", 1)], [("0.9", 2)]), BOOK.mirrored()),
+    "tops": lambda: (BOOK.levels(), BOOK.best_bid, BOOK.best_ask, setattr(BOOK, "sequence", None)),
+    "sides": lambda: (BOOK.bids == SIDE, BOOK.asks.copy(), SIDE.copy()),
+    "side views": lambda: (len(SIDE), list(SIDE), SIDE.keys(), SIDE.values(), SIDE.items()),
+    "side del": lambda: (SIDE.__setitem__(PRICE, 5), SIDE.__delitem__(PRICE)),
     "kalshi snapshot": lambda: KALSHI_MESSAGE.apply(KALSHI_BOOKS),
     "kalshi delta": lambda: (KALSHI_DO.apply(KALSHI_BOOKS), KALSHI_UNDO.apply(KALSHI_BOOKS)),
-    "kalshi decode": lambda: kalshi_book_message(KALSHI_SNAPSHOT, KALSHI_BOOKS),
-    "kalshi: not a book": lambda: kalshi_book_message(KALSHI_DELTA, NOT_A_BOOK),
-    "opinion": lambda: (opinion_depth(OPINION).apply(BOOK), OPINION_CHANGE.token),
-    "polymarket book": lambda: polymarket_market(POLYMARKET_BOOK, POLYMARKET_BOOKS, {}, {}),
-    "polymarket change": lambda: polymarket_market(POLYMARKET_CHANGE, POLYMARKET_BOOKS, {}, {}),
-    "polymarket: not a book": lambda: polymarket_market(POLYMARKET_BOOK, NOT_A_BOOK, {}, {}),
-    "polymarket us": lambda: polymarket_us_market_data(POLYMARKET_US, US_BOOKS),
-    "router_view": lambda: (router_view(BOOK, True), router_view(NOT_A_BOOK, False)),
-    "router": lambda: router_levels(MEMBERS, fee, True).walk(True, QUANTITY, LIMIT, ["b"]),
-    "router: fee raises": odd(lambda b, o: router_levels(MEMBERS, raising_fee, False), 0),
-    "signer": lambda: (Secp256k1Signer(KEY).address, SIGNER.sign_digest(DIGEST)),
-    "order hash": lambda: polymarket_order_hash(**POLYMARKET_ORDER),
-    "sign order": lambda: SIGNER.polymarket_sign_order(**POLYMARKET_ORDER),
-    "opinion order": lambda: SIGNER.opinion_sign_order(**OPINION_ORDER),
+    "kalshi: not a book": lambda: kalshi_book_message(frames.KALSHI_DELTA, NOT_A_BOOK),
+    "opinion apply": lambda: (OPINION_CHANGE.apply(BOOK), OPINION_CHANGE.token),
+    "polymarket: not a book": lambda: polymarket_market(frames.POLYMARKET_BOOK, NOT_A_BOOK, {}, {}),
+    "router_view: not a book": lambda: router_view(NOT_A_BOOK, False),
+    "router: fee raises": odd(router_levels, MEMBERS, raising_fee, False),
+    "signer address": lambda: Secp256k1Signer(KEY).address,
+    # success, then failure paths
+    **described("order hash", polymarket_order_hash, **POLYMARKET_ORDER),
+    **described("sign order", SIGNER.polymarket_sign_order, **POLYMARKET_ORDER),
+    **described("opinion order", SIGNER.opinion_sign_order, **OPINION_ORDER),
+    **{k: v for name, *call in DESCRIBED for k, v in described(name, *call).items()},
     # failure paths
     **{
-        f"{name} [{label}]": odd(call, value)
+        f"{name} [{label}]": odd(call, v)
         for name, call in ODD_CALLS.items()
-        for label, value in VALUES.items()
+        for label, v in VALUES.items()
     },
 }
