@@ -11,42 +11,16 @@ import json
 import re
 from pathlib import Path
 
-STREAM = Path(__file__).resolve().parent.parent / "venues" / "data" / "polymarket_stream.jsonl"
+HERE = Path(__file__).resolve().parent
+STREAM = HERE.parent / "venues" / "data" / "polymarket_stream.jsonl"
 
-# One frame of each kind; tests/stress/entry_points.py calls every decoder on these too.
-KALSHI_SNAPSHOT = (
-    '{"type":"orderbook_snapshot","seq":1,"sid":2,"msg":{"market_ticker":"T","market_id":"m",'
-    '"yes_dollars_fp":[["0.40","3"],["0.41","1"]],"no_dollars_fp":[["0.50","4"]]}}'
-)
-KALSHI_DELTA = (
-    '{"type":"orderbook_delta","seq":2,"msg":{"market_ticker":"T","price_dollars":"0.40",'
-    '"delta_fp":"1","side":"yes","ts_ms":1700000000000,"client_order_id":"c"}}'
-)
-OPINION = '{"msgType":"market.depth.diff","tokenId":"a","side":"bids","price":0.45,"size":"10"}'
-POLYMARKET_BOOK = (
-    '{"event_type":"book","asset_id":"A","market":"M","timestamp":"1700000000000","hash":"h",'
-    '"bids":[{"price":"0.40","size":"10"}],"asks":[{"price":"0.60","size":"5"}],'
-    '"tick_size":"0.01","last_trade_price":"0.5"}'
-)
-POLYMARKET_CHANGE = (
-    '{"event_type":"price_change","market":"M","timestamp":"1700000000001","price_changes":'
-    '[{"asset_id":"A","side":"BUY","price":"0.41","size":"3","best_bid":"0.41","best_ask":"0.6"}]}'
-)
-POLYMARKET_US = (
-    '{"marketData":{"marketSlug":"s","bids":[{"px":"0.45","qty":"10"}],"offers":[{"px":"0.55",'
-    '"qty":"2"}],"state":"OPEN","transactTime":"2024-01-01T00:00:00Z",'
-    '"stats":{"lastTradePx":{"value":"0.5"},"openInterest":7}}}'
-)
+# One frame of each kind by decoder, and a Polymarket array of two; tests/stress/entry_points.py
+# calls every decoder on these too.
 SEEDS = {
-    "polymarket_market": [
-        POLYMARKET_BOOK,
-        POLYMARKET_CHANGE,
-        f"[{POLYMARKET_BOOK},{POLYMARKET_CHANGE}]",
-    ],
-    "polymarket_us_market_data": [POLYMARKET_US, POLYMARKET_US.replace("Data", "DataLite", 1)],
-    "kalshi_book_message": [KALSHI_SNAPSHOT, KALSHI_DELTA],
-    "opinion_depth": [OPINION],
+    decoder: [json.dumps(tree, separators=(",", ":")) for tree in trees]
+    for decoder, trees in json.loads((HERE / "seeds.json").read_text()).items()
 }
+SEEDS["polymarket_market"].append("[{},{}]".format(*SEEDS["polymarket_market"]))
 
 ASSETS = ["A", "B", "7"]
 TICKERS = ["T", "U"]

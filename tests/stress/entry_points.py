@@ -24,6 +24,10 @@ from orvane._core import (
     router_view,
 )
 
+KALSHI_SNAPSHOT, KALSHI_DELTA = frames.SEEDS["kalshi_book_message"]
+(OPINION,) = frames.SEEDS["opinion_depth"]
+POLYMARKET_BOOK, POLYMARKET_CHANGE, _ = frames.SEEDS["polymarket_market"]
+POLYMARKET_US, _ = frames.SEEDS["polymarket_us_market_data"]
 KEY = "0x4c0883a69102937d6231471b5dbb6204fe5129617082792ae468d01a3f362318"
 SIGNER = Secp256k1Signer(KEY)
 ADDRESS = SIGNER.address
@@ -44,11 +48,11 @@ raising_fee = lambda market_id, price, one: 1 / 0
 BOOK = LocalBook()
 BOOK.replace([("0.45", "100"), ("0.44", "250")], [("0.47", "80")])
 KALSHI_BOOKS, POLYMARKET_BOOKS, US_BOOKS = {}, {}, {}
-KALSHI_MESSAGE = kalshi_book_message(frames.KALSHI_SNAPSHOT, KALSHI_BOOKS)
+KALSHI_MESSAGE = kalshi_book_message(KALSHI_SNAPSHOT, KALSHI_BOOKS)
 KALSHI_MESSAGE.apply(KALSHI_BOOKS)
-KALSHI_DO = kalshi_book_message(frames.KALSHI_DELTA, KALSHI_BOOKS)
-KALSHI_UNDO = kalshi_book_message(frames.KALSHI_DELTA.replace('"1"', '"-1"'), KALSHI_BOOKS)
-OPINION_CHANGE = opinion_depth(frames.OPINION)
+KALSHI_DO = kalshi_book_message(KALSHI_DELTA, KALSHI_BOOKS)
+KALSHI_UNDO = kalshi_book_message(KALSHI_DELTA.replace('"1"', '"-1"'), KALSHI_BOOKS)
+OPINION_CHANGE = opinion_depth(OPINION)
 MEMBERS = [("a", router_view(BOOK, False)[1]), ("b", router_view(BOOK, True)[1])]
 LADDER = router_levels(MEMBERS, fee, True)
 QUANTITY, LIMIT, PRICE = Decimal(50), Decimal("0.9"), Decimal("0.30")
@@ -109,11 +113,11 @@ DESCRIBED = [
     ("pop", ODD_BOOK.bids.pop, PRICE, None),
     ("contains", ODD_BOOK.asks.__contains__, PRICE),
     ("setitem", ODD_BOOK.asks.__setitem__, "0.7", 1),
-    ("kalshi", kalshi_book_message, frames.KALSHI_SNAPSHOT, KALSHI_BOOKS),
-    ("opinion", opinion_depth, frames.OPINION),
-    ("polymarket book", polymarket_market, frames.POLYMARKET_BOOK, POLYMARKET_BOOKS, {}, {}),
-    ("polymarket change", polymarket_market, frames.POLYMARKET_CHANGE, POLYMARKET_BOOKS, {}, {}),
-    ("polymarket us", polymarket_us_market_data, frames.POLYMARKET_US, US_BOOKS),
+    ("kalshi", kalshi_book_message, KALSHI_SNAPSHOT, KALSHI_BOOKS),
+    ("opinion", opinion_depth, OPINION),
+    ("polymarket book", polymarket_market, POLYMARKET_BOOK, POLYMARKET_BOOKS, {}, {}),
+    ("polymarket change", polymarket_market, POLYMARKET_CHANGE, POLYMARKET_BOOKS, {}, {}),
+    ("polymarket us", polymarket_us_market_data, POLYMARKET_US, US_BOOKS),
     ("router_view", router_view, BOOK, True),
     ("router_levels", router_levels, MEMBERS, fee, True),
     ("walk", LADDER.walk, True, QUANTITY, LIMIT, ["b"]),
@@ -133,7 +137,7 @@ ODD_CALLS = {
     "opinion apply": lambda o: OPINION_CHANGE.apply(o),
     "polymarket": lambda o: polymarket_market(o, {"A": ODD_BOOK}, {"A": (o, o, o)}, {o: o}),
     "polymarket pending": lambda o: polymarket_market(
-        frames.POLYMARKET_CHANGE, POLYMARKET_BOOKS, {"A": (0, o, o)}, {}
+        POLYMARKET_CHANGE, POLYMARKET_BOOKS, {"A": (0, o, o)}, {}
     ),
     "router_levels": lambda o: router_levels([(o, [(o, o)])], lambda *_: o, True),
     "walk": lambda o: LADDER.walk(True, QUANTITY, LIMIT, [o]),
@@ -147,9 +151,9 @@ CALLS = {
     "side del": lambda: (SIDE.__setitem__(PRICE, 5), SIDE.__delitem__(PRICE)),
     "kalshi snapshot": lambda: KALSHI_MESSAGE.apply(KALSHI_BOOKS),
     "kalshi delta": lambda: (KALSHI_DO.apply(KALSHI_BOOKS), KALSHI_UNDO.apply(KALSHI_BOOKS)),
-    "kalshi: not a book": lambda: kalshi_book_message(frames.KALSHI_DELTA, NOT_A_BOOK),
+    "kalshi: not a book": lambda: kalshi_book_message(KALSHI_DELTA, NOT_A_BOOK),
     "opinion apply": lambda: (OPINION_CHANGE.apply(BOOK), OPINION_CHANGE.token),
-    "polymarket: not a book": lambda: polymarket_market(frames.POLYMARKET_BOOK, NOT_A_BOOK, {}, {}),
+    "polymarket: not a book": lambda: polymarket_market(POLYMARKET_BOOK, NOT_A_BOOK, {}, {}),
     "router_view: not a book": lambda: router_view(NOT_A_BOOK, False),
     "router: fee raises": odd(router_levels, MEMBERS, raising_fee, False),
     "signer address": lambda: Secp256k1Signer(KEY).address,

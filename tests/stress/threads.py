@@ -57,7 +57,7 @@ WORK = [
     lambda book, rng: book.set(rng.choice(SIDES), f"0.{rng.randrange(41, 59)}", rng.randrange(3)),
     lambda book, rng: (ordered(book), book.bids.get(Decimal("0.40"))),
     lambda book, rng: e.CALLS["kalshi"]().apply(e.KALSHI_BOOKS),
-    lambda book, rng: e.CALLS["opinion"]().apply(book),
+    lambda book, rng: e.opinion_depth(e.OPINION).apply(book),
     lambda book, rng: (e.CALLS["polymarket book"](), e.CALLS["polymarket change"]()),
     lambda book, rng: route(book),
     lambda book, rng: sign(),
