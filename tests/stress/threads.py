@@ -87,6 +87,12 @@ def short_lived(failures):
         failures.append(repr(error))
 
 
+def started(target, *args):
+    thread = threading.Thread(target=target, args=args)
+    thread.start()
+    return thread
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--seconds", type=float, default=5)
@@ -95,18 +101,10 @@ def main():
     sys.setswitchinterval(1e-5)  # switch threads as often as the interpreter allows
     failures, counts = [], []
     deadline = time.monotonic() + args.seconds
-    hammers = [
-        threading.Thread(target=hammer, args=(seed, deadline, failures, counts))
-        for seed in range(8)
-    ]
-    for thread in hammers:
-        thread.start()
-    for thread in hammers:
+    for thread in [started(hammer, seed, deadline, failures, counts) for seed in range(8)]:
         thread.join()
     for _ in range(args.short_lived):
-        thread = threading.Thread(target=short_lived, args=(failures,))
-        thread.start()
-        thread.join()
+        started(short_lived, failures).join()
     for book in SHARED:
         ordered(book)
     print(*failures[:10], sep="\n")
