@@ -6,7 +6,12 @@ inside), and `ARGUMENTS` holds the objects those calls pass, whose reference cou
 import contextlib
 import sys
 from decimal import Decimal
+from itertools import product
+from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "fuzz"))
+
+import frames
 from orvane._core import (
     LocalBook,
     Secp256k1Signer,
@@ -19,6 +24,10 @@ from orvane._core import (
     router_view,
 )
 
+KALSHI_SNAPSHOT, KALSHI_DELTA = frames.SEEDS["kalshi_book_message"]
+(OPINION,) = frames.SEEDS["opinion_depth"]
+POLYMARKET_BOOK, POLYMARKET_CHANGE, _ = frames.SEEDS["polymarket_market"]
+POLYMARKET_US, _ = frames.SEEDS["polymarket_us_market_data"]
 KEY = "0x4c0883a69102937d6231471b5dbb6204fe5129617082792ae468d01a3f362318"
 SIGNER = Secp256k1Signer(KEY)
 ADDRESS = SIGNER.address
@@ -34,49 +43,21 @@ OPINION_ORDER = {
     "side": 1, "signature_type": 0, "exchange": "0x5F45344126D6488025B0b84A3A8189F2487a7246",
 }  # fmt: skip
 
-KALSHI_SNAPSHOT = (
-    '{"type":"orderbook_snapshot","seq":1,"sid":2,"msg":{"market_ticker":"T","market_id":"m",'
-    '"yes_dollars_fp":[["0.40","3"],["0.41","1"]],"no_dollars_fp":[["0.50","4"]]}}'
-)
-KALSHI_DELTA = (
-    '{"type":"orderbook_delta","seq":2,"msg":{"market_ticker":"T","price_dollars":"0.40",'
-    '"delta_fp":"1","side":"yes","ts_ms":1700000000000,"client_order_id":"c"}}'
-)
-OPINION = '{"msgType":"market.depth.diff","tokenId":"a","side":"bids","price":0.45,"size":"10"}'
-POLYMARKET_BOOK = (
-    '{"event_type":"book","asset_id":"A","market":"M","timestamp":"1700000000000","hash":"h",'
-    '"bids":[{"price":"0.40","size":"10"}],"asks":[{"price":"0.60","size":"5"}]}'
-)
-POLYMARKET_CHANGE = (
-    '{"event_type":"price_change","market":"M","timestamp":"1700000000001","price_changes":'
-    '[{"asset_id":"A","side":"BUY","price":"0.41","size":"3","best_bid":"0.41","best_ask":"0.6"}]}'
-)
-POLYMARKET_US = (
-    '{"marketData":{"marketSlug":"s","bids":[{"px":"0.45","qty":"10"}],'
-    '"offers":[{"px":"0.55","qty":"2"}],"stats":{"openInterest":7}}}'
-)
-
-
-def fee(market_id, price, one):
-    return price * Decimal("0.01")
-
-
-def raising_fee(market_id, price, one):
-    raise ArithmeticError("no fee")
-
-
+fee = lambda market_id, price, one: price * Decimal("0.01")
+raising_fee = lambda market_id, price, one: 1 / 0
 BOOK = LocalBook()
 BOOK.replace([("0.45", "100"), ("0.44", "250")], [("0.47", "80")])
 KALSHI_BOOKS, POLYMARKET_BOOKS, US_BOOKS = {}, {}, {}
 KALSHI_MESSAGE = kalshi_book_message(KALSHI_SNAPSHOT, KALSHI_BOOKS)
 KALSHI_MESSAGE.apply(KALSHI_BOOKS)
-KALSHI_DELTA_MESSAGE = kalshi_book_message(KALSHI_DELTA, KALSHI_BOOKS)
+KALSHI_DO = kalshi_book_message(KALSHI_DELTA, KALSHI_BOOKS)
 KALSHI_UNDO = kalshi_book_message(KALSHI_DELTA.replace('"1"', '"-1"'), KALSHI_BOOKS)
 OPINION_CHANGE = opinion_depth(OPINION)
 MEMBERS = [("a", router_view(BOOK, False)[1]), ("b", router_view(BOOK, True)[1])]
 LADDER = router_levels(MEMBERS, fee, True)
-QUANTITY, LIMIT = Decimal(50), Decimal("0.9")
+QUANTITY, LIMIT, PRICE = Decimal(50), Decimal("0.9"), Decimal("0.30")
 NOT_A_BOOK = {"T": 5, "A": 5}
+SIDE = BOOK.bids
 
 
 class BadText:
@@ -84,115 +65,107 @@ class BadText:
         raise LookupError("no text")
 
 
-# Odd arguments, passed in turn to every call of `ODD_CALLS`: most take the failure paths.
+# Odd values, each passed in turn for each argument of every call below: most take failure paths.
 VALUES = {
     "decimal": Decimal("0.5"), "text": "0.75", "bad-text": "abc", "wide-int": 2**70,
     "negative": -1, "bytes": b"\x01" * 5, "no-str": BadText(),
 }  # fmt: skip
 ODD_BOOK = LocalBook()
 ARGUMENTS = [
-    KEY, DIGEST, BOOK, KALSHI_BOOKS, POLYMARKET_BOOKS, US_BOOKS, KALSHI_SNAPSHOT, KALSHI_DELTA,
-    OPINION, POLYMARKET_BOOK, POLYMARKET_CHANGE, POLYMARKET_US, fee, raising_fee, MEMBERS,
-    QUANTITY, LIMIT, NOT_A_BOOK, SIGNER, KALSHI_MESSAGE, OPINION_CHANGE, LADDER,
-    *POLYMARKET_ORDER.values(), *OPINION_ORDER.values(), *VALUES.values(), ODD_BOOK,
+    KEY, DIGEST, BOOK, KALSHI_BOOKS, POLYMARKET_BOOKS, US_BOOKS, fee, raising_fee, MEMBERS, QUANTITY,
+    LIMIT, PRICE, NOT_A_BOOK, SIGNER, KALSHI_MESSAGE, OPINION_CHANGE, LADDER, ODD_BOOK, SIDE,
+    *(text for texts in frames.SEEDS.values() for text in texts), *VALUES.values(),
+    *POLYMARKET_ORDER.values(), *OPINION_ORDER.values(),
 ]  # fmt: skip
 # From CPython 3.12 on, small ints, True and the like are immortal: a stable-ABI module built with
 # 3.11's headers still counts down their (huge) reference counts, which is harmless and expected.
 ARGUMENTS = [o for o in ARGUMENTS if sys.getrefcount(o) < 2**30]
-ODD_CALLS = {
-    "set": lambda b, o: b.set("bid", o, 1),
-    "side": lambda b, o: b.set(o, "0.3", 1),
-    "add": lambda b, o: b.add("ask", "0.6", o),
-    "bind-failure": lambda b, o: b.add(o, price=o),
-    "replace": lambda b, o: b.replace([(o, o)], [(1, 1)]),
-    "assign": lambda b, o: setattr(b, "bids", {o: o}),
-    "setitem": lambda b, o: b.asks.__setitem__(o, 1),
-    "getitem": lambda b, o: b.bids[o],
-    "get": lambda b, o: b.bids.get(o, o),
-    "pop": lambda b, o: b.bids.pop(o, o),
-    "contains": lambda b, o: o in b.asks,
-    "equality": lambda b, o: b.bids == {o: o},
-    "levels": lambda b, o: b.levels(o),
-    "mirrored": lambda b, o: b.mirrored(o),
-    "fields": lambda b, o: (setattr(b, "sequence", o), b.mirrored(), setattr(b, "sequence", None)),
-    "ready": lambda b, o: setattr(b, "ready", o),
-    "kalshi": lambda b, o: kalshi_book_message(o, {"T": b}),
-    "kalshi apply": lambda b, o: KALSHI_MESSAGE.apply({"T": o}),
-    "opinion": lambda b, o: opinion_depth(o).apply(b),
-    "polymarket": lambda b, o: polymarket_market(o, {"A": b}, {"A": (o, o, o)}, {o: o}),
-    "polymarket pending": lambda b, o: polymarket_market(
-        POLYMARKET_CHANGE, POLYMARKET_BOOKS, {"A": (0, o, o)}, {}
-    ),
-    "polymarket_us": lambda b, o: polymarket_us_market_data(o, {"s": b}),
-    "router_view": lambda b, o: router_view(b, o),
-    "router_levels": lambda b, o: router_levels([(o, [(o, o)])], lambda *_: o, True),
-    "walk": lambda b, o: LADDER.walk(True, o, o, [o]),
-    "signer": lambda b, o: Secp256k1Signer(o),
-    "sign_digest": lambda b, o: SIGNER.sign_digest(o),
-    "order_hash": lambda b, o: polymarket_order_hash(*[o] * 11, o),
-    "sign_order": lambda b, o: SIGNER.polymarket_sign_order(*[o] * 6, 0, 0, o, o, o, False),
-    "opinion order": lambda b, o: SIGNER.opinion_sign_order(**OPINION_ORDER | {"side": o}),
-}
 
 
-def odd(call, value):
+def odd(function, *args, **kwargs):
+    """A call on a failure path: it may raise an `Exception`, and nothing else."""
+
     def run():
         with contextlib.suppress(Exception):
-            call(ODD_BOOK, value)
+            function(*args, **kwargs)
 
     return run
 
 
-def book_side_round_trip():
-    side = BOOK.bids
-    side[Decimal("0.30")] = 5
-    assert Decimal("0.30") in side and side.get(Decimal("0.30")) == 5
-    del side[Decimal("0.30")]
-    side.pop(Decimal("0.31"), None)
-    return len(side), list(side), side.keys(), side.values(), side.items(), side.copy()
+def described(name, function, *args, **kwargs):
+    """A call that succeeds, then the same call with each argument in turn made each odd value."""
+    calls = {name: lambda: function(*args, **kwargs)}
+    for slot, (label, value) in product([*range(len(args)), *kwargs], VALUES.items()):
+        odd_args = [value if i == slot else x for i, x in enumerate(args)]
+        odd_kwargs = {key: value if key == slot else x for key, x in kwargs.items()}
+        calls[f"{name} [{slot}: {label}]"] = odd(function, *odd_args, **odd_kwargs)
+    return calls
 
 
+DESCRIBED = [
+    ("set", ODD_BOOK.set, "bid", "0.3", 1),
+    ("add", ODD_BOOK.add, "ask", "0.6", 1),
+    ("replace", ODD_BOOK.replace, [("0.1", 1)], [("0.9", 2)]),
+    ("levels", ODD_BOOK.levels, 2),
+    ("mirrored", ODD_BOOK.mirrored, 1),
+    ("getitem", SIDE.__getitem__, Decimal("0.45")),
+    ("get", SIDE.get, Decimal("0.44"), None),
+    ("pop", ODD_BOOK.bids.pop, PRICE, None),
+    ("contains", ODD_BOOK.asks.__contains__, PRICE),
+    ("setitem", ODD_BOOK.asks.__setitem__, "0.7", 1),
+    ("kalshi", kalshi_book_message, KALSHI_SNAPSHOT, KALSHI_BOOKS),
+    ("opinion", opinion_depth, OPINION),
+    ("polymarket book", polymarket_market, POLYMARKET_BOOK, POLYMARKET_BOOKS, {}, {}),
+    ("polymarket change", polymarket_market, POLYMARKET_CHANGE, POLYMARKET_BOOKS, {}, {}),
+    ("polymarket us", polymarket_us_market_data, POLYMARKET_US, US_BOOKS),
+    ("router_view", router_view, BOOK, True),
+    ("router_levels", router_levels, MEMBERS, fee, True),
+    ("walk", LADDER.walk, True, QUANTITY, LIMIT, ["b"]),
+    ("signer", Secp256k1Signer, KEY),
+    ("sign_digest", SIGNER.sign_digest, DIGEST),
+]
+# Failure paths that no flat replacement reaches: odd values inside containers, in attributes and
+# in a message's apply.
+ODD_CALLS = {
+    "bind-failure": lambda o: ODD_BOOK.add(o, price=o),
+    "replace": lambda o: ODD_BOOK.replace([(o, o)], [(1, 1)]),
+    "assign": lambda o: setattr(ODD_BOOK, "bids", {o: o}),
+    "equality": lambda o: ODD_BOOK.bids == {o: o},
+    "fields": lambda o: (setattr(ODD_BOOK, "sequence", o), ODD_BOOK.mirrored()),
+    "ready": lambda o: setattr(ODD_BOOK, "ready", o),
+    "kalshi apply": lambda o: KALSHI_MESSAGE.apply({"T": o}),
+    "opinion apply": lambda o: OPINION_CHANGE.apply(o),
+    "polymarket": lambda o: polymarket_market(o, {"A": ODD_BOOK}, {"A": (o, o, o)}, {o: o}),
+    "polymarket pending": lambda o: polymarket_market(
+        POLYMARKET_CHANGE, POLYMARKET_BOOKS, {"A": (0, o, o)}, {}
+    ),
+    "router_levels": lambda o: router_levels([(o, [(o, o)])], lambda *_: o, True),
+    "walk": lambda o: LADDER.walk(True, QUANTITY, LIMIT, [o]),
+}
 CALLS = {
     # success paths
-    "LocalBook()": LocalBook,
-    "add": lambda: (BOOK.add("bid", "0.30", "1"), BOOK.add("bid", "0.30", "-1")),
-    "levels": lambda: (BOOK.levels(), BOOK.levels(1), BOOK.best_bid, BOOK.best_ask),
-    "replace": lambda: LocalBook().replace([("0.1", 1)], [("0.9", 2)]),
-    "mirrored": lambda: BOOK.mirrored(),
-    "sides": lambda: (BOOK.bids == BOOK.bids, BOOK.asks.copy()),
-    "side round trip": book_side_round_trip,
-    "attributes": lambda: setattr(BOOK, "sequence", BOOK.sequence),
-    "kalshi snapshot": lambda: kalshi_book_message(KALSHI_SNAPSHOT, KALSHI_BOOKS).apply(
-        KALSHI_BOOKS
-    ),
-    "kalshi delta": lambda: (
-        KALSHI_DELTA_MESSAGE.apply(KALSHI_BOOKS),
-        KALSHI_UNDO.apply(KALSHI_BOOKS),
-    ),
+    "new book": lambda: (LocalBook().replace([("0.1", 1)], [("0.9", 2)]), BOOK.mirrored()),
+    "tops": lambda: (BOOK.levels(), BOOK.best_bid, BOOK.best_ask, setattr(BOOK, "sequence", None)),
+    "sides": lambda: (BOOK.bids == SIDE, BOOK.asks.copy(), SIDE.copy()),
+    "side views": lambda: (len(SIDE), list(SIDE), SIDE.keys(), SIDE.values(), SIDE.items()),
+    "side del": lambda: (SIDE.__setitem__(PRICE, 5), SIDE.__delitem__(PRICE)),
+    "kalshi snapshot": lambda: KALSHI_MESSAGE.apply(KALSHI_BOOKS),
+    "kalshi delta": lambda: (KALSHI_DO.apply(KALSHI_BOOKS), KALSHI_UNDO.apply(KALSHI_BOOKS)),
     "kalshi: not a book": lambda: kalshi_book_message(KALSHI_DELTA, NOT_A_BOOK),
-    "opinion": lambda: (opinion_depth(OPINION).apply(BOOK), OPINION_CHANGE.token),
-    "polymarket book and change": lambda: (
-        polymarket_market(POLYMARKET_BOOK, POLYMARKET_BOOKS, {}, {}),
-        polymarket_market(POLYMARKET_CHANGE, POLYMARKET_BOOKS, {}, {}),
-    ),
+    "opinion apply": lambda: (OPINION_CHANGE.apply(BOOK), OPINION_CHANGE.token),
     "polymarket: not a book": lambda: polymarket_market(POLYMARKET_BOOK, NOT_A_BOOK, {}, {}),
-    "polymarket us": lambda: polymarket_us_market_data(POLYMARKET_US, US_BOOKS),
-    "router_view": lambda: router_view(BOOK, True),
     "router_view: not a book": lambda: router_view(NOT_A_BOOK, False),
-    "router_levels and walk": lambda: router_levels(MEMBERS, fee, True).walk(
-        True, QUANTITY, LIMIT, ["b"]
-    ),
-    "router_levels: fee raises": odd(lambda b, o: router_levels(MEMBERS, raising_fee, False), 0),
-    "signer": lambda: (Secp256k1Signer(KEY).address, SIGNER.sign_digest(DIGEST)),
-    "polymarket order": lambda: (
-        polymarket_order_hash(**POLYMARKET_ORDER),
-        SIGNER.polymarket_sign_order(**POLYMARKET_ORDER),
-    ),
-    "opinion order": lambda: SIGNER.opinion_sign_order(**OPINION_ORDER),
+    "router: fee raises": odd(router_levels, MEMBERS, raising_fee, False),
+    "signer address": lambda: Secp256k1Signer(KEY).address,
+    # success, then failure paths
+    **described("order hash", polymarket_order_hash, **POLYMARKET_ORDER),
+    **described("sign order", SIGNER.polymarket_sign_order, **POLYMARKET_ORDER),
+    **described("opinion order", SIGNER.opinion_sign_order, **OPINION_ORDER),
+    **{k: v for name, *call in DESCRIBED for k, v in described(name, *call).items()},
     # failure paths
     **{
-        f"{name} [{label}]": odd(call, value)
+        f"{name} [{label}]": odd(call, v)
         for name, call in ODD_CALLS.items()
-        for label, value in VALUES.items()
+        for label, v in VALUES.items()
     },
 }

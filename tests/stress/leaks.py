@@ -48,21 +48,16 @@ def leaves(value):
 def measure(call, calls):
     for _ in range(calls // 10):  # caches and free lists reach their steady size
         call()
-    result = call()
-    watched = ARGUMENTS + leaves(result)
+    watched = [o for o in ARGUMENTS + leaves(call()) if sys.getrefcount(o) < 2**30]  # not immortal
     gc.collect()
     references = [sys.getrefcount(o) for o in watched]
     blocks, heap = sys.getallocatedblocks(), c_heap()
     for _ in range(calls):
         call()
     gc.collect()
-    moved = [
-        (repr(o)[:40], after - before)
-        for o, before, after in zip(
-            watched, references, [sys.getrefcount(o) for o in watched], strict=True
-        )
-        if after > before  # fewer is a result's object that the state let go of since
-    ]
+    moved = zip(watched, references, [sys.getrefcount(o) for o in watched], strict=True)
+    # fewer references is a result's object that the state let go of since
+    moved = [(repr(o)[:40], after - before) for o, before, after in moved if after > before]
     return sys.getallocatedblocks() - blocks, c_heap() - heap, moved
 
 
