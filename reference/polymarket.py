@@ -8,6 +8,8 @@ from orvane.ws.base import BookLevel
 
 
 def price(value):
+    if type(value) is dict:  # Polymarket US may wrap a number: {"value": "0.53"}
+        value = value["value"]
     if type(value) is str:
         return Decimal(value) if value else None
     if value is None:

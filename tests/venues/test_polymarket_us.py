@@ -5,8 +5,12 @@ import json
 from decimal import Decimal
 
 import pytest
+from hypothesis import given
+from hypothesis import strategies as st
 from orvane._core import LocalBook, polymarket_us_market_data
 from orvane.ws.base import BookLevel
+
+from reference import polymarket as reference
 
 
 def levels(*pairs):
@@ -19,36 +23,28 @@ def frame(bids=(), offers=(), slug="will-it-rain", key="marketData", **extra):
     return json.dumps({key: {**data, **extra}})
 
 
-def test_full_book_replaces_and_creates():
-    books = {}
-    bids, offers = (
-        [("0.45", "10"), ("0.47", 3), ("0.46", "0")],
-        [("0.55", "2"), ({"value": "0.53"}, 1)],
-    )
-    stats = {"lastTradePx": {"value": "0.5"}, "openInterest": 7}
-    raw = frame(bids, offers, transactTime="2024-01-01T00:00:00Z", state="OPEN", stats=stats)
-    assert polymarket_us_market_data(raw, books) == (
-        *("will-it-rain", levels(("0.47", "3"), ("0.45", "10")), levels(("0.53", "1"), ("0.55", "2"))),
-        *(Decimal("0.47"), Decimal("0.53"), "2024-01-01T00:00:00Z", "OPEN", stats),
-    )  # fmt: skip
-    book = books["will-it-rain"]
-    assert book.ready
-    book.sequence, book.timestamp = 5, 6
-    book.invalidate()
-    result = polymarket_us_market_data(frame(key="market_data", offers=[("0.6", "1")]), books)
-    assert result == (
-        "will-it-rain",
-        (),
-        levels(("0.6", "1")),
-        None,
-        Decimal("0.6"),
-        None,
-        None,
-        None,
-    )
-    assert (
-        books["will-it-rain"] is book and book.ready and (book.sequence, book.timestamp) == (5, 6)
-    )
+# Prices and sizes as the venue may send them: text in several spellings, numbers, and a price in
+# a {"value": ...} wrapper; sizes of zero or below leave no level.
+texts = st.decimals(0, 2, places=3).map(str) | st.sampled_from(["0.5", "0.50", "0", "-1", "1e-2"])
+amounts = texts | st.integers(-1, 3) | st.floats(0, 2, allow_nan=False).map(lambda f: round(f, 4))
+prices = amounts | texts.map(lambda text: {"value": text})
+sides = st.lists(st.tuples(prices, amounts), max_size=6)
+
+
+@given(sides, sides, st.sampled_from(["marketData", "market_data"]), st.booleans())
+def test_full_book_against_the_model(bids, offers, key, existing):
+    books, model_books = {}, {}
+    if existing:  # an invalidated book is reused, ready again, its other fields kept
+        books["s"] = LocalBook()
+        books["s"].sequence = 5
+        books["s"].invalidate()
+    raw = frame(bids, offers, slug="s", key=key, state="OPEN", stats={"openInterest": 7})
+    got = polymarket_us_market_data(raw, books)
+    want = reference.us_market_data(raw.replace(key, "marketData"), model_books)
+    assert repr(got) == repr(want)  # digits and exponents too, as BookLevel's repr shows them
+    book = books["s"]
+    assert book.ready and book.sequence == (5 if existing else None)
+    assert book.bids == model_books["s"]["bids"] and book.asks == model_books["s"]["asks"]
 
 
 def test_without_a_slug_the_book_is_the_empty_texts():
