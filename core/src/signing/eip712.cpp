@@ -44,8 +44,10 @@ std::expected<Word, std::string> uint(std::string_view text) {
     if (carry != 0) return std::unexpected("does not fit in uint256: " + std::string(text));
   }
   Word word;
-  for (std::size_t i = 0; i < 32; ++i) {
-    word[31 - i] = static_cast<std::uint8_t>(limbs[i / 8] >> (8 * (i % 8)));
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::uint64_t limb = limbs[3 - i];
+    for (std::size_t b = 0; b < 8; ++b)
+      word[8 * i + b] = static_cast<std::uint8_t>(limb >> (56 - 8 * b));
   }
   return word;
 }
