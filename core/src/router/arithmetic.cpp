@@ -1,5 +1,7 @@
 #include "router/arithmetic.h"
 
+#include <array>
+
 namespace orvane::router {
 namespace {
 
@@ -9,12 +11,19 @@ constexpr u128 kDigitLimit = pow10(kMaxDigits);  // first mantissa with 29 digit
 // below 2^96, so the sum stays far above 10^28. Keeps the alignment inside 128 bits.
 constexpr u128 kAlignLimit = u128{1} << 100;
 
+// kAlignLimit / 10^shift for each shift an add can need: a table, since a 128-bit division on every
+// add is most of its cost.
+constexpr std::array<u128, kMaxScale + 1> kAlignBounds = [] {
+  std::array<u128, kMaxScale + 1> bounds{};
+  for (uint32_t shift = 0; shift <= kMaxScale; ++shift) bounds[shift] = kAlignLimit / pow10(shift);
+  return bounds;
+}();
+
 // mantissa * 10^shift, or nothing when that reaches kAlignLimit.
 std::optional<u128> align(u128 mantissa, uint32_t shift) {
   if (shift == 0) return mantissa;
-  const u128 unit = pow10(shift);
-  if (mantissa >= kAlignLimit / unit) return std::nullopt;
-  return mantissa * unit;
+  if (mantissa >= kAlignBounds[shift]) return std::nullopt;
+  return mantissa * pow10(shift);
 }
 
 }  // namespace
@@ -48,6 +57,12 @@ std::optional<Decimal> exact_mul(const Decimal& a, const Decimal& b) {
   const u128 ma = a.mantissa();
   const u128 mb = b.mantissa();
   if (ma == 0 || mb == 0) return Decimal::from_parts(0, scale, negative);
+  // Two 64-bit mantissas (the usual case) multiply within 128 bits and are checked afterwards.
+  if (ma >> 64 == 0 && mb >> 64 == 0) {
+    const u128 product = ma * mb;
+    if (product >= kDigitLimit) return std::nullopt;
+    return Decimal::from_parts(product, scale, negative);
+  }
   // ma * mb < 10^28 exactly when ma <= (10^28 - 1) / mb; checked before multiplying since the full
   // product can need 192 bits.
   if (ma > (kDigitLimit - 1) / mb) return std::nullopt;

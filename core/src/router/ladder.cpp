@@ -1,6 +1,7 @@
 #include "router/ladder.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "router/arithmetic.h"
 
@@ -25,13 +26,52 @@ std::strong_ordering by_key(const LadderLevel& a, const LadderLevel& b) {
 
 }  // namespace
 
+namespace {
+
+// A stable sort that first looks for the runs already in order: a merge appends each member's rows
+// in turn, and a book's rows usually come best first, so the ladder is a few sorted runs. Adjacent
+// runs are merged pairwise, the left one first on ties, which keeps equal keys in input order just
+// as std::stable_sort does. Unordered input makes many short runs and costs about what
+// std::stable_sort would.
+template <typename Less>
+void sort_by(std::span<LadderLevel> levels, Less less) {
+  const size_t n = levels.size();
+  std::vector<size_t> bounds{0};  // where each run starts, then n
+  for (size_t i = 1; i < n; ++i) {
+    if (less(levels[i], levels[i - 1])) bounds.push_back(i);
+  }
+  bounds.push_back(n);
+  if (bounds.size() <= 2) return;  // one run: already in order
+  std::vector<LadderLevel> buffer(n);
+  std::span<LadderLevel> from = levels;
+  std::span<LadderLevel> to = buffer;
+  while (bounds.size() > 2) {
+    size_t kept = 0;
+    size_t r = 0;
+    for (; r + 2 < bounds.size(); r += 2) {
+      const auto first = from.begin();
+      std::merge(first + bounds[r], first + bounds[r + 1], first + bounds[r + 1],
+                 first + bounds[r + 2], to.begin() + bounds[r], less);
+      bounds[kept++] = bounds[r];
+    }
+    if (r + 1 < bounds.size()) {  // an odd run out: carried over as it is
+      std::copy(from.begin() + bounds[r], from.begin() + bounds[r + 1], to.begin() + bounds[r]);
+      bounds[kept++] = bounds[r];
+    }
+    bounds[kept++] = n;
+    bounds.resize(kept);
+    std::swap(from, to);
+  }
+  if (from.data() != levels.data()) std::ranges::copy(from, levels.begin());
+}
+
+}  // namespace
+
 void sort(std::span<LadderLevel> levels, bool buy) {
   if (buy) {
-    std::stable_sort(levels.begin(), levels.end(),
-                     [](const LadderLevel& a, const LadderLevel& b) { return by_key(a, b) < 0; });
+    sort_by(levels, [](const LadderLevel& a, const LadderLevel& b) { return by_key(a, b) < 0; });
   } else {
-    std::stable_sort(levels.begin(), levels.end(),
-                     [](const LadderLevel& a, const LadderLevel& b) { return by_key(a, b) > 0; });
+    sort_by(levels, [](const LadderLevel& a, const LadderLevel& b) { return by_key(a, b) > 0; });
   }
 }
 

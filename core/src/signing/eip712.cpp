@@ -11,6 +11,8 @@ namespace orvane::signing {
 
 namespace {
 
+__extension__ using u128 = unsigned __int128;
+
 constexpr std::string_view kDomainType =
     "EIP712Domain(string name,string version,uint256 chainId,address verifyingContract)";
 
@@ -21,20 +23,31 @@ std::expected<Word, std::string> uint(std::string_view text) {
   if (digits.empty() || !std::ranges::all_of(digits, [](char c) { return c >= '0' && c <= '9'; })) {
     return std::unexpected("not a uint256: " + quoted_form(text));
   }
-  // Eight 32-bit limbs, least significant first; a carry out of the top limb means 2^256 or more.
-  std::array<std::uint32_t, 8> limbs{};
-  for (const char c : digits) {
-    std::uint64_t carry = static_cast<std::uint64_t>(c - '0');
-    for (std::uint32_t& limb : limbs) {
-      const std::uint64_t t = std::uint64_t{limb} * 10 + carry;
-      limb = static_cast<std::uint32_t>(t);
-      carry = t >> 32;
+  // Four 64-bit limbs, least significant first, taking up to 19 digits at a time; the value only
+  // grows, so a carry out of the top limb at any step means 2^256 or more.
+  std::array<std::uint64_t, 4> limbs{};
+  for (std::size_t at = 0; at < digits.size();) {
+    const std::size_t count = std::min<std::size_t>(19, digits.size() - at);
+    std::uint64_t chunk = 0;
+    std::uint64_t unit = 1;
+    for (std::size_t i = 0; i < count; ++i) {
+      chunk = chunk * 10 + static_cast<std::uint64_t>(digits[at + i] - '0');
+      unit *= 10;
+    }
+    at += count;
+    u128 carry = chunk;
+    for (std::uint64_t& limb : limbs) {
+      const u128 t = static_cast<u128>(limb) * unit + carry;
+      limb = static_cast<std::uint64_t>(t);
+      carry = t >> 64;
     }
     if (carry != 0) return std::unexpected("does not fit in uint256: " + std::string(text));
   }
   Word word;
-  for (std::size_t i = 0; i < 32; ++i) {
-    word[31 - i] = static_cast<std::uint8_t>(limbs[i / 4] >> (8 * (i % 4)));
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::uint64_t limb = limbs[3 - i];
+    for (std::size_t b = 0; b < 8; ++b)
+      word[8 * i + b] = static_cast<std::uint8_t>(limb >> (56 - 8 * b));
   }
   return word;
 }
@@ -66,7 +79,10 @@ Word uint8_word(std::uint8_t value) {
 }
 
 Word struct_hash(std::string_view type, std::span<const Word> fields) {
-  const Word type_hash = keccak256(type);
+  return struct_hash(keccak256(type), fields);
+}
+
+Word struct_hash(const Word& type_hash, std::span<const Word> fields) {
   CryptoPP::Keccak_256 hash;
   hash.Update(type_hash.data(), type_hash.size());
   for (const Word& field : fields) hash.Update(field.data(), field.size());
@@ -77,9 +93,15 @@ Word struct_hash(std::string_view type, std::span<const Word> fields) {
 
 Word domain_separator(std::string_view name, std::string_view version, std::uint64_t chain_id,
                       const Word& verifying_contract) {
-  const std::array<Word, 4> fields = {keccak256(name), keccak256(version), uint_word(chain_id),
+  return domain_separator(keccak256(name), keccak256(version), chain_id, verifying_contract);
+}
+
+Word domain_separator(const Word& name_hash, const Word& version_hash, std::uint64_t chain_id,
+                      const Word& verifying_contract) {
+  static const Word kDomainTypeHash = keccak256(kDomainType);
+  const std::array<Word, 4> fields = {name_hash, version_hash, uint_word(chain_id),
                                       verifying_contract};
-  return struct_hash(kDomainType, fields);
+  return struct_hash(kDomainTypeHash, fields);
 }
 
 Word typed_digest(const Word& domain_separator, const Word& struct_hash) {

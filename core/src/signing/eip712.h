@@ -2,8 +2,9 @@
 // the typed-data digest.
 //
 // Readers share one shape (text in, word or message out) so that an order's fields can be read from
-// a table in their fixed order; the first failing field decides the message. Nothing is cached:
-// type hashes are computed on every call.
+// a table in their fixed order; the first failing field decides the message. The orders keep the
+// hashes of their fixed types and domains as constants, made once (see `struct_hash` and
+// `domain_separator` by hash); nothing else is kept between calls.
 #pragma once
 
 #include <cstdint>
@@ -42,9 +43,14 @@ Word uint8_word(std::uint8_t value);
 // Keccak-256(Keccak-256(type) || fields...): the struct hash of a record whose fields are already
 // encoded, in the order of the type string.
 Word struct_hash(std::string_view type, std::span<const Word> fields);
+// The same with Keccak-256(type) given, for a type whose hash is a constant.
+Word struct_hash(const Word& type_hash, std::span<const Word> fields);
 
 // The EIP712Domain(string name,string version,uint256 chainId,address verifyingContract) hash.
 Word domain_separator(std::string_view name, std::string_view version, std::uint64_t chain_id,
+                      const Word& verifying_contract);
+// The same with Keccak-256 of the name and of the version given.
+Word domain_separator(const Word& name_hash, const Word& version_hash, std::uint64_t chain_id,
                       const Word& verifying_contract);
 
 // Keccak-256(0x19 || 0x01 || domain separator || struct hash).

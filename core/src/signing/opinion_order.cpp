@@ -51,12 +51,15 @@ Word struct_hash(const Order& order) {
       order.salt,     order.maker,        order.signer,           order.taker,
       order.token_id, order.maker_amount, order.taker_amount,     order.expiration,
       order.nonce,    order.fee_rate_bps, uint8_word(order.side), uint8_word(order.signature_type)};
-  return signing::struct_hash(kOrderType, fields);
+  static const Word kOrderTypeHash = keccak256(kOrderType);
+  return signing::struct_hash(kOrderTypeHash, fields);
 }
 
 Word order_digest(const Order& order, const Word& exchange) {
-  return typed_digest(domain_separator("OPINION CTF Exchange", "1", 56, exchange),
-                      struct_hash(order));
+  // The exchange is the caller's; the domain's name and version are constants, hashed once.
+  static const Word kName = keccak256("OPINION CTF Exchange");
+  static const Word kVersion = keccak256("1");
+  return typed_digest(domain_separator(kName, kVersion, 56, exchange), struct_hash(order));
 }
 
 std::expected<Signature, Error> sign(const Signer& signer, const Order& order,

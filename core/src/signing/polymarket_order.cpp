@@ -41,6 +41,11 @@ constexpr std::array<TextField, 9> kTextFields = {{
 std::expected<Order, FieldError> read_order(const OrderText& text) {
   Order order;
   for (const TextField& field : kTextFields) {
+    // A signer that is the maker (the usual order) is read once: same text, same word.
+    if (field.word == &Order::signer && text.signer == text.maker) {
+      order.signer = order.maker;
+      continue;
+    }
     auto word = field.read(text.*field.text);
     if (!word) return std::unexpected(FieldError{field.name, std::move(word.error())});
     order.*field.word = *word;
@@ -62,13 +67,20 @@ Word struct_hash(const Order& order) {
                                        order.timestamp,
                                        order.metadata,
                                        order.builder};
-  return signing::struct_hash(kOrderType, fields);
+  static const Word kOrderTypeHash = keccak256(kOrderType);
+  return signing::struct_hash(kOrderTypeHash, fields);
 }
 
 Word exchange_domain(bool neg_risk) {
+  // Constants of the two contracts, made on first use (a function-local static is thread-safe).
   // Both built-in addresses are valid EIP-55 text, so reading them cannot fail.
-  const Word contract = *address(neg_risk ? kNegRiskExchange : kExchange);
-  return domain_separator("Polymarket CTF Exchange", "2", 137, contract);
+  static const std::array<Word, 2> kDomains = [] {
+    const auto domain = [](std::string_view contract) {
+      return domain_separator("Polymarket CTF Exchange", "2", 137, *address(contract));
+    };
+    return std::array<Word, 2>{domain(kExchange), domain(kNegRiskExchange)};
+  }();
+  return kDomains[neg_risk ? 1 : 0];
 }
 
 Word order_hash(const Order& order, bool neg_risk) {
@@ -80,12 +92,18 @@ namespace {
 // The wrapper is hashed under the exchange domain; the wallet's own domain ("DepositWallet", "1",
 // chain 137, the wallet, zero salt) travels inside the wrapper struct.
 Word wrapper_digest(const Word& app_domain, const Word& contents, const Order& order) {
-  std::array<char, kWrapperType.size() + kOrderType.size()> type;
-  std::ranges::copy(kWrapperType, type.begin());
-  std::ranges::copy(kOrderType, type.begin() + kWrapperType.size());
-  const std::array<Word, 6> fields = {
-      contents, keccak256("DepositWallet"), keccak256("1"), uint_word(137), order.signer, Word{}};
-  const Word wrapper = signing::struct_hash(std::string_view(type.data(), type.size()), fields);
+  // The wrapper's type hash and its constant fields, made once.
+  static const std::array<Word, 3> kConstants = [] {
+    std::array<char, kWrapperType.size() + kOrderType.size()> type;
+    std::ranges::copy(kWrapperType, type.begin());
+    std::ranges::copy(kOrderType, type.begin() + kWrapperType.size());
+    return std::array<Word, 3>{keccak256(std::string_view(type.data(), type.size())),
+                               keccak256("DepositWallet"), keccak256("1")};
+  }();
+  const auto& [type_hash, wallet_name, wallet_version] = kConstants;
+  const std::array<Word, 6> fields = {contents,       wallet_name,  wallet_version,
+                                      uint_word(137), order.signer, Word{}};
+  const Word wrapper = signing::struct_hash(type_hash, fields);
   return typed_digest(app_domain, wrapper);
 }
 

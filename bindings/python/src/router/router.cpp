@@ -333,6 +333,9 @@ Ref pair_tuple(const std::vector<router::Pair>& levels) {
 
 // Whether `book` has an attribute "side": 1, 0, or -1 with the lookup's error set.
 int has_side(PyObject* book) {
+  // A LocalBook itself has none: its type and `object` are immutable and define no "side", and it
+  // has no instance dictionary. Only a subclass is asked (the failed lookup builds an exception).
+  if (Py_TYPE(book) == reinterpret_cast<PyTypeObject*>(local_book_class().get())) return 0;
   Ref side = Ref::steal(PyObject_GetAttr(book, names().side));
   if (side) return 1;
   if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;

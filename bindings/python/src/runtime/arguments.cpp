@@ -59,23 +59,28 @@ bool bind(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, P
 
   if (kwnames != nullptr) {
     const Py_ssize_t keywords = PyTuple_Size(kwnames);
+    // Keywords mostly come in parameter order (f(**record)): each search starts after the last
+    // match. Names are distinct, so where it starts changes nothing but its length.
+    size_t start = 0;
     for (Py_ssize_t k = 0; k < keywords; ++k) {
       PyObject* name = PyTuple_GetItem(kwnames, k);
       size_t index = positional;
-      for (size_t i = 0; i < positional; ++i) {
+      for (size_t j = 0; j < positional; ++j) {
+        const size_t i = start + j < positional ? start + j : start + j - positional;
         if (PyUnicode_CompareWithASCIIString(name, signature.names[i]) == 0) {
           index = i;
           break;
         }
       }
-      Py_ssize_t size = 0;
-      const char* text = PyUnicode_AsUTF8AndSize(name, &size);
-      if (text == nullptr) return false;
       if (index == positional) {
+        Py_ssize_t size = 0;
+        const char* text = PyUnicode_AsUTF8AndSize(name, &size);
+        if (text == nullptr) return false;
         raise(PyExc_TypeError, concat(signature.display, " got an unexpected keyword argument '",
                                       std::string_view(text, size_t(size)), "'"));
         return false;
       }
+      start = index + 1;
       if (out[index] != nullptr) {
         raise(PyExc_TypeError, concat(signature.display, " got multiple values for argument '",
                                       signature.names[index], "'"));

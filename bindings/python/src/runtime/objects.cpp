@@ -147,13 +147,10 @@ void destroy_caches(PyObject* capsule) {
   delete static_cast<DecimalCaches*>(PyCapsule_GetPointer(capsule, kCapsuleName));
 }
 
-// This thread's caches, created on first use; null with an error set on failure.
-DecimalCaches* thread_caches(bool create) {
-  PyThreadState* thread = PyThreadState_Get();
+// `thread_caches` when the shortcut does not hold: the caches found in (or added to) the
+// thread-state dictionary.
+[[gnu::noinline]] DecimalCaches* find_thread_caches(PyThreadState* thread, bool create) {
   const uint64_t generation = caches_generation;
-  if (current.thread == thread && current.caches != nullptr && current.generation == generation) {
-    return current.caches;
-  }
   static PyObject* key = nullptr;
   if (interned(key, kCapsuleName) == nullptr) return nullptr;
   PyObject* dict = PyThreadState_GetDict();
@@ -179,12 +176,26 @@ DecimalCaches* thread_caches(bool create) {
   return caches;
 }
 
+// This thread's caches, created on first use; null with an error set on failure. The shortcut's
+// test is inlined into every conversion.
+inline DecimalCaches* thread_caches(bool create) {
+  PyThreadState* thread = PyThreadState_Get();
+  if (current.thread == thread && current.caches != nullptr &&
+      current.generation == caches_generation) {
+    return current.caches;
+  }
+  return find_thread_caches(thread, create);
+}
+
+}  // namespace
+
+namespace {
+PyObject* decimal_type = nullptr;  // decimal.Decimal once imported
 }  // namespace
 
 PyObject* decimal_class() {
-  static PyObject* cls = nullptr;
-  if (cls != nullptr) return cls;
-  return keep(cls, import_attribute("decimal", "Decimal"));
+  if (decimal_type != nullptr) return decimal_type;
+  return keep(decimal_type, import_attribute("decimal", "Decimal"));
 }
 
 Ref new_decimal(const Decimal& value) {
@@ -225,6 +236,15 @@ Ref optional_decimal(const std::optional<Decimal>& value) {
 
 namespace {
 
+std::optional<Decimal> parse_text(std::string_view digits, bool exact) {
+  auto parsed = exact ? parse_exact(digits) : parse(digits);
+  if (!parsed) {
+    raise_error(parsed.error());
+    return std::nullopt;
+  }
+  return *parsed;
+}
+
 std::optional<Decimal> extract(PyObject* object, bool exact) {
   if (PyIndex_Check(object)) {
     // An integer beyond 64 bits goes the text way; an index method that raises is the caller's
@@ -240,19 +260,22 @@ std::optional<Decimal> extract(PyObject* object, bool exact) {
   }
   Ref text = Ref::steal(PyObject_Str(object));
   if (!text) return std::nullopt;
+  if (decimal_type != nullptr && Py_TYPE(object) == reinterpret_cast<PyTypeObject*>(decimal_type)) {
+    // A decimal.Decimal's own text is a new ASCII str: read in place, with no encoding step. Text
+    // that is no UTF-8 goes the general way below.
+    Py_ssize_t size = 0;
+    if (const char* utf8 = PyUnicode_AsUTF8AndSize(text.get(), &size); utf8 != nullptr) {
+      return parse_text(std::string_view(utf8, size_t(size)), exact);
+    }
+    PyErr_Clear();
+  }
   // Lone surrogates cannot be UTF-8: their bytes under surrogatepass are equally not a decimal.
   Ref bytes = Ref::steal(PyUnicode_AsEncodedString(text.get(), "utf-8", "surrogatepass"));
   if (!bytes) return std::nullopt;
   char* utf8 = nullptr;
   Py_ssize_t size = 0;
   if (PyBytes_AsStringAndSize(bytes.get(), &utf8, &size) < 0) return std::nullopt;
-  const std::string_view digits(utf8, size_t(size));
-  auto parsed = exact ? parse_exact(digits) : parse(digits);
-  if (!parsed) {
-    raise_error(parsed.error());
-    return std::nullopt;
-  }
-  return *parsed;
+  return parse_text(std::string_view(utf8, size_t(size)), exact);
 }
 
 std::optional<Decimal> from_py(PyObject* object, bool exact) {
