@@ -18,10 +18,10 @@ constexpr std::string_view kDomainType =
 
 }  // namespace
 
-std::expected<Word, std::string> uint(std::string_view text) {
+std::expected<Word, Error> uint(std::string_view text) {
   const std::string_view digits = trim_white_space(text);
   if (digits.empty() || !std::ranges::all_of(digits, [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::unexpected("not a uint256: " + quoted_form(text));
+    return invalid_field("not a uint256: " + quoted_form(text));
   }
   // Four 64-bit limbs, least significant first, taking up to 19 digits at a time; the value only
   // grows, so a carry out of the top limb at any step means 2^256 or more.
@@ -41,7 +41,7 @@ std::expected<Word, std::string> uint(std::string_view text) {
       limb = static_cast<std::uint64_t>(t);
       carry = t >> 64;
     }
-    if (carry != 0) return std::unexpected("does not fit in uint256: " + std::string(text));
+    if (carry != 0) return invalid_field("does not fit in uint256: " + std::string(text));
   }
   Word word;
   for (std::size_t i = 0; i < 4; ++i) {
@@ -52,16 +52,16 @@ std::expected<Word, std::string> uint(std::string_view text) {
   return word;
 }
 
-std::expected<Word, std::string> bytes32(std::string_view text) {
+std::expected<Word, Error> bytes32(std::string_view text) {
   const std::string_view digits = text.starts_with("0x") ? text.substr(2) : text;
-  if (digits.size() > 64) return std::unexpected("not a bytes32: " + quoted_form(text));
+  if (digits.size() > 64) return invalid_field("not a bytes32: " + quoted_form(text));
   // Right-aligned: pad on the left with zero digits to 64.
   std::array<char, 64> padded;
   padded.fill('0');
   std::ranges::copy(digits, padded.end() - digits.size());
   Word word;
   if (!hex_decode(std::string_view(padded.data(), padded.size()), word)) {
-    return std::unexpected("not a bytes32: " + quoted_form(text));
+    return invalid_field("not a bytes32: " + quoted_form(text));
   }
   return word;
 }

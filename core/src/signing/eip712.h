@@ -17,24 +17,19 @@
 
 namespace orvane::signing {
 
-// A text-to-word reader: `uint`, `bytes32`, `address` or `address_any_case`.
-using Reader = std::expected<Word, std::string> (*)(std::string_view);
-
-// The failure of one order field: the parameter name and the reader's message.
-struct FieldError {
-  std::string_view field;
-  std::string message;
-};
+// A text-to-word reader: `uint`, `bytes32`, `address` or `address_any_case`. Each refuses a text
+// with kInvalidField and a message that quotes it.
+using Reader = std::expected<Word, Error> (*)(std::string_view);
 
 // A uint256 from decimal text, white space around it allowed, leading zeros allowed.
 // Errors: "not a uint256: {quoted input}" when empty after trimming or anything but ASCII digits
 // remain; "does not fit in uint256: {input as given}" for 2^256 or more.
-std::expected<Word, std::string> uint(std::string_view text);
+std::expected<Word, Error> uint(std::string_view text);
 
 // 32 bytes from hex text, optional "0x", right-aligned like a number ("abc" and "0x0abc" are one
 // value); no trimming. Error: "not a bytes32: {quoted input}" for more than 64 digits or a non-hex
 // character.
-std::expected<Word, std::string> bytes32(std::string_view text);
+std::expected<Word, Error> bytes32(std::string_view text);
 
 // Small integers as uint256 / uint8 words.
 Word uint_word(std::uint64_t value);

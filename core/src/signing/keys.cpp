@@ -86,11 +86,11 @@ std::string address_of(const PublicPoint& point) {
   return checksummed(std::span(h).subspan<12>());
 }
 
-std::expected<Word, std::string> address(std::string_view text) {
-  if (!text.starts_with("0x") || text.size() != 42) return std::unexpected(not_an_address(text));
+std::expected<Word, Error> address(std::string_view text) {
+  if (!text.starts_with("0x") || text.size() != 42) return invalid_field(not_an_address(text));
   const std::string_view digits = text.substr(2);
   Address bytes;
-  if (!hex_decode(digits, bytes)) return std::unexpected(not_an_address(text));
+  if (!hex_decode(digits, bytes)) return invalid_field(not_an_address(text));
 
   bool lower = false;
   bool upper = false;
@@ -100,15 +100,15 @@ std::expected<Word, std::string> address(std::string_view text) {
   }
   // One case throughout carries no checksum; a mix must be exactly the EIP-55 form.
   if (lower && upper && checksummed(bytes) != text) {
-    return std::unexpected("not a checksummed address: " + quoted_form(text));
+    return invalid_field("not a checksummed address: " + quoted_form(text));
   }
   return address_word(bytes);
 }
 
-std::expected<Word, std::string> address_any_case(std::string_view text) {
+std::expected<Word, Error> address_any_case(std::string_view text) {
   const std::string_view digits = text.starts_with("0x") ? text.substr(2) : text;
   Address bytes;
-  if (!hex_decode(digits, bytes)) return std::unexpected(not_an_address(text));
+  if (!hex_decode(digits, bytes)) return invalid_field(not_an_address(text));
   return address_word(bytes);
 }
 

@@ -1,8 +1,8 @@
 // Keys: Keccak-256, hexadecimal, and Ethereum account addresses (public key to address, EIP-55
 // checksums, and the two address readers).
 //
-// Every function here is pure and reentrant. The address readers return the message that the Python
-// layer raises as ValueError; messages show the offending text in the quoted form.
+// Every function here is pure and reentrant. The address readers refuse a text with kInvalidField
+// (a ValueError in Python) and a message that shows the text in the quoted form.
 #pragma once
 
 #include <array>
@@ -12,8 +12,16 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "text/error.h"
 
 namespace orvane::signing {
+
+// How every reader of an order field refuses a text.
+inline std::unexpected<Error> invalid_field(std::string message) {
+  return std::unexpected(Error(ErrorCode::kInvalidField, std::move(message)));
+}
 
 // 32 big-endian bytes: the EIP-712 encoding unit (uint256, address, bytes32, uint8) and every hash.
 using Word = std::array<std::uint8_t, 32>;
@@ -57,10 +65,10 @@ std::string address_of(const PublicPoint& point);
 
 // Reads "0x" + 40 hex characters. Letters all of one case are taken as they are; mixed case must be
 // the EIP-55 form. Errors: "not an address: {quoted}" or "not a checksummed address: {quoted}".
-std::expected<Word, std::string> address(std::string_view text);
+std::expected<Word, Error> address(std::string_view text);
 
 // Reads 40 hex characters of any case, with or without "0x" before them; no checksum test.
 // Error: "not an address: {quoted}".
-std::expected<Word, std::string> address_any_case(std::string_view text);
+std::expected<Word, Error> address_any_case(std::string_view text);
 
 }  // namespace orvane::signing

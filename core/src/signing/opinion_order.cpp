@@ -10,38 +10,37 @@ static_assert(kOrderType.size() == 201);
 
 // The order's text fields in reading order, with the reader and the slot of each.
 struct TextField {
-  std::string_view name;
   Reader read;
   std::string_view OrderText::*text;
   Word Order::*word;
 };
 
 constexpr std::array<TextField, 10> kTextFields = {{
-    {"salt", &uint, &OrderText::salt, &Order::salt},
-    {"maker", &address_any_case, &OrderText::maker, &Order::maker},
-    {"signer", &address_any_case, &OrderText::signer, &Order::signer},
-    {"taker", &address_any_case, &OrderText::taker, &Order::taker},
-    {"token_id", &uint, &OrderText::token_id, &Order::token_id},
-    {"maker_amount", &uint, &OrderText::maker_amount, &Order::maker_amount},
-    {"taker_amount", &uint, &OrderText::taker_amount, &Order::taker_amount},
-    {"expiration", &uint, &OrderText::expiration, &Order::expiration},
-    {"nonce", &uint, &OrderText::nonce, &Order::nonce},
-    {"fee_rate_bps", &uint, &OrderText::fee_rate_bps, &Order::fee_rate_bps},
+    {&uint, &OrderText::salt, &Order::salt},
+    {&address_any_case, &OrderText::maker, &Order::maker},
+    {&address_any_case, &OrderText::signer, &Order::signer},
+    {&address_any_case, &OrderText::taker, &Order::taker},
+    {&uint, &OrderText::token_id, &Order::token_id},
+    {&uint, &OrderText::maker_amount, &Order::maker_amount},
+    {&uint, &OrderText::taker_amount, &Order::taker_amount},
+    {&uint, &OrderText::expiration, &Order::expiration},
+    {&uint, &OrderText::nonce, &Order::nonce},
+    {&uint, &OrderText::fee_rate_bps, &Order::fee_rate_bps},
 }};
 
 }  // namespace
 
-std::expected<Request, FieldError> read_request(const OrderText& text) {
+std::expected<Request, Error> read_request(const OrderText& text) {
   Request request;
   for (const TextField& field : kTextFields) {
     auto word = field.read(text.*field.text);
-    if (!word) return std::unexpected(FieldError{field.name, std::move(word.error())});
+    if (!word) return std::unexpected(std::move(word.error()));
     request.order.*field.word = *word;
   }
   request.order.side = text.side;
   request.order.signature_type = text.signature_type;
   auto exchange = address_any_case(text.exchange);
-  if (!exchange) return std::unexpected(FieldError{"exchange", std::move(exchange.error())});
+  if (!exchange) return std::unexpected(std::move(exchange.error()));
   request.exchange = *exchange;
   return request;
 }

@@ -63,7 +63,7 @@ struct Request {
 // Reads salt, maker, signer, taker, token_id, maker_amount, taker_amount, expiration, nonce,
 // fee_rate_bps, then exchange (uint256 fields with `uint`, addresses with `address_any_case`). The
 // first failing field is reported and nothing after it is read.
-std::expected<Request, FieldError> read_request(const OrderText& text);
+std::expected<Request, Error> read_request(const OrderText& text);
 
 // Keccak-256 of the order type hash and the twelve field words.
 Word struct_hash(const Order& order);

@@ -18,27 +18,26 @@ static_assert(kWrapperType.size() == 111);
 
 // The order's text fields in reading order, with the reader and the slot of each.
 struct TextField {
-  std::string_view name;
   Reader read;
   std::string_view OrderText::*text;
   Word Order::*word;
 };
 
 constexpr std::array<TextField, 9> kTextFields = {{
-    {"salt", &uint, &OrderText::salt, &Order::salt},
-    {"maker", &address, &OrderText::maker, &Order::maker},
-    {"signer", &address, &OrderText::signer, &Order::signer},
-    {"token_id", &uint, &OrderText::token_id, &Order::token_id},
-    {"maker_amount", &uint, &OrderText::maker_amount, &Order::maker_amount},
-    {"taker_amount", &uint, &OrderText::taker_amount, &Order::taker_amount},
-    {"timestamp", &uint, &OrderText::timestamp, &Order::timestamp},
-    {"metadata", &bytes32, &OrderText::metadata, &Order::metadata},
-    {"builder", &bytes32, &OrderText::builder, &Order::builder},
+    {&uint, &OrderText::salt, &Order::salt},
+    {&address, &OrderText::maker, &Order::maker},
+    {&address, &OrderText::signer, &Order::signer},
+    {&uint, &OrderText::token_id, &Order::token_id},
+    {&uint, &OrderText::maker_amount, &Order::maker_amount},
+    {&uint, &OrderText::taker_amount, &Order::taker_amount},
+    {&uint, &OrderText::timestamp, &Order::timestamp},
+    {&bytes32, &OrderText::metadata, &Order::metadata},
+    {&bytes32, &OrderText::builder, &Order::builder},
 }};
 
 }  // namespace
 
-std::expected<Order, FieldError> read_order(const OrderText& text) {
+std::expected<Order, Error> read_order(const OrderText& text) {
   Order order;
   for (const TextField& field : kTextFields) {
     // A signer that is the maker (the usual order) is read once: same text, same word.
@@ -47,7 +46,7 @@ std::expected<Order, FieldError> read_order(const OrderText& text) {
       continue;
     }
     auto word = field.read(text.*field.text);
-    if (!word) return std::unexpected(FieldError{field.name, std::move(word.error())});
+    if (!word) return std::unexpected(std::move(word.error()));
     order.*field.word = *word;
   }
   order.side = text.side;

@@ -59,7 +59,7 @@ struct OrderText {
 // Reads the texts in the order salt, maker, signer, token_id, maker_amount, taker_amount,
 // timestamp, metadata, builder (uint256 fields with `uint`, addresses with the strict `address`,
 // the rest with `bytes32`). The first failing field is reported and nothing after it is read.
-std::expected<Order, FieldError> read_order(const OrderText& text);
+std::expected<Order, Error> read_order(const OrderText& text);
 
 // Keccak-256 of the order type hash and the eleven field words.
 Word struct_hash(const Order& order);

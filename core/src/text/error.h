@@ -15,6 +15,7 @@ enum class ErrorCode : uint8_t {
   kOverflow,        // a result exact arithmetic cannot hold: a broken invariant for the caller
   kPriceCollision,  // two prices of a side that a mapping made equal: a broken invariant too
   kInvalidKey,      // a private key that is not 32 bytes of hex within the curve's order
+  kInvalidField,    // an order field's text that its reader refuses (a uint256, an address, ...)
   kSigningFailed,   // the signer refused a digest
 };
 

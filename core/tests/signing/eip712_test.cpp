@@ -16,15 +16,16 @@ constexpr std::string_view kOverMax =  // 2^256
 TEST(SigningEip712, UintRefusals) {
   // The overflow message shows the input untouched, white space included.
   const std::string padded = " " + std::string(kMax) + "0\n";
-  EXPECT_EQ(uint(padded).error(), "does not fit in uint256: " + padded);
-  EXPECT_EQ(uint(kOverMax).error(), "does not fit in uint256: " + std::string(kOverMax));
+  EXPECT_EQ(uint(padded).error(),
+            Error(ErrorCode::kInvalidField, "does not fit in uint256: " + padded));
+  EXPECT_EQ(uint(kOverMax).error().text, "does not fit in uint256: " + std::string(kOverMax));
   // Non-digits are refused before any overflow: the shape decides first.
-  EXPECT_EQ(uint(std::string(kOverMax) + "x").error().rfind("not a uint256: ", 0), 0u);
-  EXPECT_EQ(uint(" \t").error(), "not a uint256: \" \\t\"");
+  EXPECT_EQ(uint(std::string(kOverMax) + "x").error().text.rfind("not a uint256: ", 0), 0u);
+  EXPECT_EQ(uint(" \t").error().text, "not a uint256: \" \\t\"");
   for (const std::string_view bad : {"", "+1", "1.0", "0x10", "1_000", "1 2",
                                      "\xd9\xa1\xd9\xa2",  // Arabic-Indic digits one and two
                                      "\xef\xbc\x91"}) {   // fullwidth digit one
-    EXPECT_EQ(uint(bad).error(), "not a uint256: \"" + std::string(bad) + "\"") << bad;
+    EXPECT_EQ(uint(bad).error().text, "not a uint256: \"" + std::string(bad) + "\"") << bad;
   }
 }
 
@@ -37,7 +38,7 @@ TEST(SigningEip712, Bytes32RightAligned) {
   EXPECT_EQ(hex(*bytes32(full)), std::string(32, 'a') + std::string(32, 'b'));
   for (const std::string& bad : {full + "c", std::string("0X12"), std::string(" 12"),
                                  std::string("0x0x12"), std::string("12g")}) {
-    EXPECT_EQ(bytes32(bad).error(), "not a bytes32: \"" + bad + "\"") << bad;
+    EXPECT_EQ(bytes32(bad).error().text, "not a bytes32: \"" + bad + "\"") << bad;
   }
 }
 

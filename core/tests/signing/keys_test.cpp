@@ -37,7 +37,7 @@ TEST(SigningKeys, ChecksummedMatchesEip55Vectors) {
            "0xD1220A0cf47c7B9Be7A2E6BA89F429762e7b9aDb",
        }) {
     const auto word = address(expected);
-    ASSERT_TRUE(word) << word.error();
+    ASSERT_TRUE(word) << word.error().text;
     EXPECT_EQ(hex(std::span(*word).first(12)), std::string(24, '0'));
     EXPECT_EQ(checksummed(std::span(*word).subspan(12)), expected);
   }
@@ -57,12 +57,13 @@ TEST(SigningKeys, StrictAndAnyCaseAddressShapes) {
   // A flipped letter in mixed case breaks the checksum, which only the strict reader checks.
   for (const std::string_view flipped : {"0x5AAeb6053F3E94C9b9A09f33669435E7Ef1BeAed",
                                          "0x52908400098527886e0F7030069857D2E4169EE7"}) {
-    EXPECT_EQ(address(flipped).error(),
+    EXPECT_EQ(address(flipped).error().text,
               "not a checksummed address: \"" + std::string(flipped) + "\"");
   }
   EXPECT_EQ(address_any_case("0x5AaEB6053F3E94C9b9A09f33669435E7Ef1BeAed"), expected);
   // No prefix is an address only to the any-case reader.
-  EXPECT_EQ(address(digits).error(), "not an address: \"" + digits + "\"");
+  EXPECT_EQ(address(digits).error(),
+            Error(ErrorCode::kInvalidField, "not an address: \"" + digits + "\""));
   EXPECT_EQ(address_any_case(lower), expected);
   for (const std::string& bad : {
            "0X" + digits,                         // upper-case X is no prefix
@@ -73,11 +74,11 @@ TEST(SigningKeys, StrictAndAnyCaseAddressShapes) {
            "0x" + digits.substr(2) + "\xc3\xa9",  // non-ASCII lengthens the text in bytes
            std::string(""),
        }) {
-    EXPECT_EQ(address(bad).error(), "not an address: \"" + bad + "\"") << bad;
-    EXPECT_EQ(address_any_case(bad).error(), "not an address: \"" + bad + "\"") << bad;
+    EXPECT_EQ(address(bad).error().text, "not an address: \"" + bad + "\"") << bad;
+    EXPECT_EQ(address_any_case(bad).error().text, "not an address: \"" + bad + "\"") << bad;
   }
   // Control characters are escaped in the message.
-  EXPECT_EQ(address("0x\n").error(), "not an address: \"0x\\n\"");
+  EXPECT_EQ(address("0x\n").error().text, "not an address: \"0x\\n\"");
 }
 
 }  // namespace

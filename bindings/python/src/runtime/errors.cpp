@@ -32,6 +32,7 @@ std::nullptr_t raise_error(const Error& error) {
   switch (error.code) {
     case ErrorCode::kInvalidDecimal:
     case ErrorCode::kInvalidKey:
+    case ErrorCode::kInvalidField:
     case ErrorCode::kSigningFailed:
       return value_error(error.text);
     case ErrorCode::kOverflow:

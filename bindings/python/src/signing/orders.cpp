@@ -96,7 +96,7 @@ std::optional<PolymarketOrder> polymarket_order(const Arguments<12>& a) {
   if (!converted) return std::nullopt;
   auto order = polymarket::read_order(text);
   if (!order) {
-    value_error(order.error().message);
+    raise_error(order.error());
     return std::nullopt;
   }
   return PolymarketOrder{*order, neg_risk};
@@ -173,7 +173,7 @@ PyObject* opinion_sign_order(PyObject* self, PyObject* const* args, Py_ssize_t n
       read_text(a[12], "exchange", text.exchange);
   if (!converted) return nullptr;
   const auto request = opinion::read_request(text);
-  if (!request) return value_error(request.error().message);
+  if (!request) return raise_error(request.error());
   const auto signature = opinion::sign(signer_of(self), request->order, request->exchange);
   if (!signature) return raise_error(signature.error());
   return hex0x(*signature).release();
