@@ -193,7 +193,20 @@ Ref new_decimal(const Decimal& value) {
   const std::string text = to_text(value);
   Ref argument = Ref::steal(PyUnicode_FromStringAndSize(text.data(), Py_ssize_t(text.size())));
   if (!argument) return {};
-  return Ref::steal(PyObject_CallFunctionObjArgs(cls, argument.get(), nullptr));
+  // Decimal(text) is its type's __new__ alone (its __init__ is object's, which accepts the call),
+  // so the constructor is called without the generic type call around it.
+  static newfunc construct = nullptr;
+  if (construct == nullptr) {
+    construct =
+        reinterpret_cast<newfunc>(PyType_GetSlot(reinterpret_cast<PyTypeObject*>(cls), Py_tp_new));
+    if (construct == nullptr) {
+      PyErr_Clear();
+      return Ref::steal(PyObject_CallFunctionObjArgs(cls, argument.get(), nullptr));
+    }
+  }
+  Ref arguments = Ref::steal(PyTuple_Pack(1, argument.get()));
+  if (!arguments) return {};
+  return Ref::steal(construct(reinterpret_cast<PyTypeObject*>(cls), arguments.get(), nullptr));
 }
 
 Ref decimal(const Decimal& value) {
