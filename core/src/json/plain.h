@@ -15,6 +15,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -40,6 +41,10 @@ class PlainJsonReader {
 
   // Reads the next value, which must be a string: its content (there are no escapes).
   std::optional<std::string_view> string();
+
+  // Reads the next value when it is an array of two strings, the usual level of a price ladder:
+  // their contents. Nothing, the reader unmoved, for anything else.
+  std::optional<std::pair<std::string_view, std::string_view>> string_pair();
 
   // Reads the next value as an object: `member(name)` runs for each member in text order and must
   // read that member's value; it returns false to stop. False when stopped.
@@ -174,6 +179,30 @@ inline std::optional<std::string_view> PlainJsonReader::string() {
     return std::nullopt;
   }
   return text_.substr(start, pos_++ - start);
+}
+
+inline std::optional<std::pair<std::string_view, std::string_view>> PlainJsonReader::string_pair() {
+  if (peek() != '[' || depth_ >= kMaxDepth) return std::nullopt;
+  std::size_t at = pos_ + 1;
+  const auto next = [&] {  // the next character that is not white space; 0 at the end
+    while (at < text_.size() &&
+           (text_[at] == ' ' || text_[at] == '\n' || text_[at] == '\r' || text_[at] == '\t')) {
+      ++at;
+    }
+    return at < text_.size() ? text_[at] : '\0';
+  };
+  std::string_view items[2];
+  for (std::size_t i = 0; i < 2; ++i) {
+    if (next() != '"') return std::nullopt;
+    const std::size_t end = plain_content_end(text_, at + 1);
+    if (end == text_.size() || text_[end] != '"') return std::nullopt;
+    items[i] = text_.substr(at + 1, end - at - 1);
+    at = end + 1;
+    if (next() != (i == 0 ? ',' : ']')) return std::nullopt;
+    ++at;
+  }
+  pos_ = at;
+  return std::pair(items[0], items[1]);
 }
 
 // The content of `raw`, the text of a JSON string literal, when it holds no escape: the bytes
