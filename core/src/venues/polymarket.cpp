@@ -134,6 +134,11 @@ bool plain_list(PlainJsonReader& r, std::optional<std::vector<T>>& out, ReadOne 
 }
 
 bool plain_level(PlainJsonReader& r, RawLevel& out) {
+  if (const auto level = r.string_record("price", "size")) {  // the usual level
+    out.price = level->first;
+    out.size = level->second;
+    return true;
+  }
   return plain_record(r, kLevelFields, [&](uint32_t index) {
     return plain_raw(r, index == 0 ? out.price : out.size);
   });
