@@ -39,6 +39,14 @@ class PlainJsonReader {
   // Reads the next value of any kind; its text, without surrounding white space.
   std::optional<std::string_view> value();
 
+  // `value`, with the usual case, a string, read in line.
+  std::optional<std::string_view> scalar() {
+    if (peek() != '"') return value();
+    const std::size_t start = pos_;
+    if (!string()) return std::nullopt;
+    return text_.substr(start, pos_ - start);
+  }
+
   // Reads the next value, which must be a string: its content (there are no escapes).
   std::optional<std::string_view> string();
 
@@ -242,6 +250,22 @@ std::optional<std::pair<std::string_view, std::string_view>> PlainJsonReader::st
   if (!size || next_at(at) != '}') return std::nullopt;
   pos_ = at + 1;
   return std::pair(*price, *size);
+}
+
+// Whether two member names are equal: those of up to 16 bytes are compared as a few overlapping
+// words rather than through a call to memcmp.
+inline bool same_name(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  const auto equal_at = [&]<typename Word>(std::size_t at, Word) {
+    Word x, y;
+    std::memcpy(&x, a.data() + at, sizeof x);
+    std::memcpy(&y, b.data() + at, sizeof y);
+    return x == y;
+  };
+  if (n >= 8 && n <= 16) return equal_at(0, uint64_t{}) && equal_at(n - 8, uint64_t{});
+  if (n >= 4 && n < 8) return equal_at(0, uint32_t{}) && equal_at(n - 4, uint32_t{});
+  return a == b;
 }
 
 // The content of `raw`, the text of a JSON string literal, when it holds no escape: the bytes

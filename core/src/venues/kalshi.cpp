@@ -237,10 +237,10 @@ struct Frame {
   static bool take_plain(PlainJsonReader& r, std::string_view name,
                          const std::string_view (&names)[N], std::optional<JsonValue> (&slots)[N],
                          std::optional<std::string_view> (&texts)[N]) {
-    const auto token = r.value();
+    const auto token = r.scalar();
     if (!token) return false;
     for (size_t i = 0; i < N; ++i) {
-      if (name != names[i]) continue;
+      if (!same_name(name, names[i])) continue;
       if (token->front() == '"') {
         slots[i].reset();
         texts[i] = token->substr(1, token->size() - 2);

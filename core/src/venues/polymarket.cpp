@@ -97,18 +97,13 @@ constexpr uint32_t kNoField = ~0u;
 template <std::size_t N>
 uint32_t field_index(const std::array<std::string_view, N>& names, std::string_view name) {
   for (uint32_t i = 0; i < N; ++i) {
-    // Short names: a plain loop beats a call to memcmp.
-    const std::string_view candidate = names[i];
-    if (candidate.size() != name.size()) continue;
-    std::size_t k = 0;
-    while (k < name.size() && candidate[k] == name[k]) ++k;
-    if (k == name.size()) return i;
+    if (same_name(names[i], name)) return i;
   }
   return kNoField;
 }
 
 bool plain_raw(PlainJsonReader& r, Raw& out) {
-  const auto text = r.value();
+  const auto text = r.scalar();
   if (text && *text != "null") out = *text;
   return text.has_value();
 }
