@@ -80,6 +80,12 @@ class Decimal {
 
   // Numeric comparison: -0 == 0, 0.5 == 0.50.
   friend constexpr std::strong_ordering compare(const Decimal& a, const Decimal& b) {
+    // Same scale and sign, as the prices of one side or its sizes usually are: the mantissas
+    // decide (zeros included: -0 against -5 is greater, 0 against 0 equal).
+    if (a.flags_ == b.flags_) {
+      const std::strong_ordering magnitude = a.mantissa() <=> b.mantissa();
+      return a.is_negative() ? 0 <=> magnitude : magnitude;
+    }
     const bool a_zero = a.is_zero();
     const bool b_zero = b.is_zero();
     const bool a_neg = a.is_negative() && !a_zero;

@@ -75,6 +75,15 @@ bool below_one(const NumberParts& parts) {
 }  // namespace
 
 std::optional<JsonValue> json_number(std::string_view token) {
+  // The usual integer (a sequence number, a time in milliseconds): up to 19 digits, no leading
+  // zero, which always fit 64 bits.
+  if (!token.empty() && token.size() <= 19 && (token[0] != '0' || token.size() == 1)) {
+    uint64_t value = 0;
+    std::size_t i = 0;
+    for (; i < token.size() && is_digit(token[i]); ++i)
+      value = value * 10 + uint64_t(token[i] - '0');
+    if (i == token.size()) return JsonValue::unsigned_integer(value);
+  }
   const auto parts = split(token);
   if (!parts) return std::nullopt;
   const char* first = token.data();

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -38,8 +39,27 @@ class PlainJsonReader {
   // Reads the next value of any kind; its text, without surrounding white space.
   std::optional<std::string_view> value();
 
+  // `value`, with the usual case, a string, read in line.
+  std::optional<std::string_view> scalar() {
+    if (peek() != '"') return value();
+    const std::size_t start = pos_;
+    if (!string()) return std::nullopt;
+    return text_.substr(start, pos_ - start);
+  }
+
   // Reads the next value, which must be a string: its content (there are no escapes).
   std::optional<std::string_view> string();
+
+  // Reads the next value when it is an array of two strings, the usual level of a price ladder:
+  // their contents. Nothing, the reader unmoved, for anything else.
+  std::optional<std::pair<std::string_view, std::string_view>> string_pair();
+
+  // Reads the next value when it is an object of two string members, named `first` and `second` in
+  // this order: their texts, quotes included, as `value` gives them. Nothing, the reader unmoved,
+  // for anything else (which `object` reads).
+  template <std::size_t N1, std::size_t N2>
+  std::optional<std::pair<std::string_view, std::string_view>> string_record(
+      const char (&first)[N1], const char (&second)[N2]);
 
   // Reads the next value as an object: `member(name)` runs for each member in text order and must
   // read that member's value; it returns false to stop. False when stopped.
@@ -81,11 +101,13 @@ class PlainJsonReader {
     ok_ = false;
     return false;
   }
+  // JSON white space; every such character is at most a space, the test that usually decides.
+  static bool is_space(char c) {
+    return static_cast<unsigned char>(c) <= ' ' &&
+           (c == ' ' || c == '\n' || c == '\r' || c == '\t');
+  }
   void space() {
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\n' ||
-                                   text_[pos_] == '\r' || text_[pos_] == '\t')) {
-      ++pos_;
-    }
+    while (pos_ < text_.size() && is_space(text_[pos_])) ++pos_;
   }
   bool expect(char c) {
     if (peek() != c) return fail();
@@ -117,6 +139,13 @@ class PlainJsonReader {
     return true;
   }
   bool literal(std::string_view word);
+  // For the look-ahead readers, from `at`: the next character that is not white space (0 at the
+  // end), and the next value when it is a plain string (its text, quotes included).
+  char next_at(std::size_t& at) const {
+    while (at < text_.size() && is_space(text_[at])) ++at;
+    return at < text_.size() ? text_[at] : '\0';
+  }
+  std::optional<std::string_view> string_at(std::size_t& at) const;
   bool number();
 
   std::string_view text_;
@@ -174,6 +203,69 @@ inline std::optional<std::string_view> PlainJsonReader::string() {
     return std::nullopt;
   }
   return text_.substr(start, pos_++ - start);
+}
+
+inline std::optional<std::string_view> PlainJsonReader::string_at(std::size_t& at) const {
+  if (next_at(at) != '"') return std::nullopt;
+  const std::size_t end = plain_content_end(text_, at + 1);
+  if (end == text_.size() || text_[end] != '"') return std::nullopt;
+  const std::string_view literal = text_.substr(at, end + 1 - at);
+  at = end + 1;
+  return literal;
+}
+
+inline std::optional<std::pair<std::string_view, std::string_view>> PlainJsonReader::string_pair() {
+  if (peek() != '[' || depth_ >= kMaxDepth) return std::nullopt;
+  std::size_t at = pos_ + 1;
+  std::string_view items[2];
+  for (std::size_t i = 0; i < 2; ++i) {
+    const auto literal = string_at(at);
+    if (!literal || next_at(at) != (i == 0 ? ',' : ']')) return std::nullopt;
+    ++at;
+    items[i] = literal->substr(1, literal->size() - 2);
+  }
+  pos_ = at;
+  return std::pair(items[0], items[1]);
+}
+
+template <std::size_t N1, std::size_t N2>
+std::optional<std::pair<std::string_view, std::string_view>> PlainJsonReader::string_record(
+    const char (&first)[N1], const char (&second)[N2]) {
+  if (peek() != '{' || depth_ >= kMaxDepth) return std::nullopt;
+  std::size_t at = pos_ + 1;
+  // A name is compared whole: a constant of known length, so the comparison takes a few loads.
+  const auto name_at = [&]<std::size_t N>(const char(&name)[N]) {
+    const auto text = string_at(at);
+    return text && text->size() == N + 1 && std::memcmp(text->data() + 1, name, N - 1) == 0 &&
+           next_at(at) == ':';
+  };
+  if (!name_at(first)) return std::nullopt;
+  ++at;
+  const auto price = string_at(at);
+  if (!price || next_at(at) != ',') return std::nullopt;
+  ++at;
+  if (!name_at(second)) return std::nullopt;
+  ++at;
+  const auto size = string_at(at);
+  if (!size || next_at(at) != '}') return std::nullopt;
+  pos_ = at + 1;
+  return std::pair(*price, *size);
+}
+
+// Whether two member names are equal: those of up to 16 bytes are compared as a few overlapping
+// words rather than through a call to memcmp.
+inline bool same_name(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  const auto equal_at = [&]<typename Word>(std::size_t at, Word) {
+    Word x, y;
+    std::memcpy(&x, a.data() + at, sizeof x);
+    std::memcpy(&y, b.data() + at, sizeof y);
+    return x == y;
+  };
+  if (n >= 8 && n <= 16) return equal_at(0, uint64_t{}) && equal_at(n - 8, uint64_t{});
+  if (n >= 4 && n < 8) return equal_at(0, uint32_t{}) && equal_at(n - 4, uint32_t{});
+  return a == b;
 }
 
 // The content of `raw`, the text of a JSON string literal, when it holds no escape: the bytes

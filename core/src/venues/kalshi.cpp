@@ -237,10 +237,10 @@ struct Frame {
   static bool take_plain(PlainJsonReader& r, std::string_view name,
                          const std::string_view (&names)[N], std::optional<JsonValue> (&slots)[N],
                          std::optional<std::string_view> (&texts)[N]) {
-    const auto token = r.value();
+    const auto token = r.scalar();
     if (!token) return false;
     for (size_t i = 0; i < N; ++i) {
-      if (name != names[i]) continue;
+      if (!same_name(name, names[i])) continue;
       if (token->front() == '"') {
         slots[i].reset();
         texts[i] = token->substr(1, token->size() - 2);
@@ -271,7 +271,20 @@ struct Frame {
     out = LevelList{};
     if (r.peek() == 'n') return r.value().has_value();
     if (r.peek() != '[') return false;
+    const auto keep = [&](std::expected<Decimal, std::string> price,
+                          std::expected<Decimal, std::string> size) {
+      auto pair = level_of(std::move(price), std::move(size), complement_prices);
+      if (pair) {
+        out->push_back(*pair);
+      } else {
+        out = std::unexpected(std::move(pair.error()));
+      }
+    };
     return r.array([&] {
+      if (const auto texts = r.string_pair()) {  // the usual level: two strings
+        if (out) keep(wire::parse_decimal(texts->first), wire::parse_decimal(texts->second));
+        return true;
+      }
       Item items[2];
       size_t count = 0;
       if (r.peek() != '[' || !r.array([&] { return count < 2 && plain_item(r, items[count++]); }) ||
@@ -279,12 +292,7 @@ struct Frame {
         return false;
       }
       if (!out) return true;  // an earlier level failed; the rest is only validated
-      auto pair = level_of(items[0].decimal(), items[1].decimal(), complement_prices);
-      if (pair) {
-        out->push_back(*pair);
-      } else {
-        out = std::unexpected(std::move(pair.error()));
-      }
+      keep(items[0].decimal(), items[1].decimal());
       return true;
     });
   }

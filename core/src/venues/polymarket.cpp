@@ -97,18 +97,13 @@ constexpr uint32_t kNoField = ~0u;
 template <std::size_t N>
 uint32_t field_index(const std::array<std::string_view, N>& names, std::string_view name) {
   for (uint32_t i = 0; i < N; ++i) {
-    // Short names: a plain loop beats a call to memcmp.
-    const std::string_view candidate = names[i];
-    if (candidate.size() != name.size()) continue;
-    std::size_t k = 0;
-    while (k < name.size() && candidate[k] == name[k]) ++k;
-    if (k == name.size()) return i;
+    if (same_name(names[i], name)) return i;
   }
   return kNoField;
 }
 
 bool plain_raw(PlainJsonReader& r, Raw& out) {
-  const auto text = r.value();
+  const auto text = r.scalar();
   if (text && *text != "null") out = *text;
   return text.has_value();
 }
@@ -134,6 +129,11 @@ bool plain_list(PlainJsonReader& r, std::optional<std::vector<T>>& out, ReadOne 
 }
 
 bool plain_level(PlainJsonReader& r, RawLevel& out) {
+  if (const auto level = r.string_record("price", "size")) {  // the usual level
+    out.price = level->first;
+    out.size = level->second;
+    return true;
+  }
   return plain_record(r, kLevelFields, [&](uint32_t index) {
     return plain_raw(r, index == 0 ? out.price : out.size);
   });
@@ -178,21 +178,62 @@ bool plain_message(PlainJsonReader& r, RawMessage& out) {
   });
 }
 
+bool is_quoted(Raw raw) { return raw && !raw->empty() && raw->front() == '"'; }
+
+// The content of a string member without escapes. `plain`: the records come from the plain reader,
+// which stops at any escape, so only the quotes come off.
+std::optional<std::string_view> content_of(Raw raw, bool plain) {
+  if (!is_quoted(raw)) return std::nullopt;
+  if (plain) return raw->substr(1, raw->size() - 2);
+  return plain_string_content(*raw);
+}
+
 // The wire readers, with a shortcut for the usual raw member: a string without escapes, whose
 // content is the text between its quotes.
-std::expected<Decimal, std::string> decimal_of(Raw raw, std::string_view name) {
-  if (raw) {
-    if (const auto content = plain_string_content(*raw)) return wire::parse_decimal(*content);
-  }
+std::expected<Decimal, std::string> decimal_of(Raw raw, std::string_view name, bool plain) {
+  if (const auto content = content_of(raw, plain)) return wire::parse_decimal(*content);
   return wire::decimal_raw(raw, name);
 }
 
-std::expected<std::string, std::string> text_of(Raw raw) {
-  if (raw) {
-    if (const auto content = plain_string_content(*raw)) return std::string(*content);
-  }
+std::expected<std::string, std::string> text_of(Raw raw, bool plain) {
+  if (const auto content = content_of(raw, plain)) return std::string(*content);
   return wire::text_raw(raw);
 }
+
+// text_of as a view: into the frame, or into `texts` when the text had to be built.
+std::expected<std::string_view, std::string> view_of(Raw raw, bool plain,
+                                                     std::forward_list<std::string>& texts) {
+  if (const auto content = content_of(raw, plain)) return *content;
+  auto text = wire::text_raw(raw);
+  if (!text) return std::unexpected(std::move(text.error()));
+  return texts.emplace_front(std::move(*text));
+}
+
+std::expected<Reported, std::string> reported_of(Raw raw, bool plain) {
+  if (const auto content = content_of(raw, plain)) return Reported{*content, {}};
+  auto value = json_of(raw);
+  if (!value) return std::unexpected(std::move(value.error()));
+  return Reported{std::nullopt, std::move(*value)};
+}
+
+std::expected<LevelList, std::string> levels_of(const std::optional<std::vector<RawLevel>>& raw,
+                                                bool plain) {
+  LevelList out;
+  if (!raw) return out;
+  out.reserve(raw->size());
+  for (const RawLevel& level : *raw) {
+    auto price = decimal_of(level.price, "price", plain);
+    if (!price) return std::unexpected(std::move(price.error()));
+    auto size = decimal_of(level.size, "size", plain);
+    if (!size) return std::unexpected(std::move(size.error()));
+    out.emplace_back(*price, *size);
+  }
+  return out;
+}
+
+std::expected<std::vector<Change>, std::string> changes_of(
+    const std::optional<std::vector<RawChange>>& raw, bool plain,
+    std::forward_list<std::string>& texts);
 
 // Moves a successful result into `out`, or its error into `error`; false on error. Chained with &&,
 // the conversions of a record run in order and stop at the first failure.
@@ -206,31 +247,75 @@ bool take(std::expected<T, std::string>&& result, U& out, std::string& error) {
   return true;
 }
 
-bool is_quoted(Raw raw) { return raw && !raw->empty() && raw->front() == '"'; }
-
-std::expected<BookMessage, std::string> convert_book(const RawMessage& raw) {
+std::expected<BookMessage, std::string> convert_book(const RawMessage& raw, bool plain) {
   BookMessage m;
   std::string error;
-  if (take(text_of(raw.asset_id), m.asset_id, error) &&
-      take(text_of(raw.market), m.market, error) &&
+  if (take(text_of(raw.asset_id, plain), m.asset_id, error) &&
+      take(text_of(raw.market, plain), m.market, error) &&
       take(wire::polymarket_ms_raw(raw.timestamp), m.timestamp, error) &&
-      take(levels(raw.bids), m.bids, error) && take(levels(raw.asks), m.asks, error) &&
-      take(json_of(raw.hash), m.hash, error) && take(json_of(raw.tick_size), m.tick_size, error) &&
+      take(levels_of(raw.bids, plain), m.bids, error) &&
+      take(levels_of(raw.asks, plain), m.asks, error) && take(json_of(raw.hash), m.hash, error) &&
+      take(json_of(raw.tick_size), m.tick_size, error) &&
       take(json_of(raw.last_trade_price), m.last_trade_price, error)) {
     return m;
   }
   return std::unexpected(std::move(error));
 }
 
-std::expected<PriceChange, std::string> convert_price_change(const RawMessage& raw) {
+std::expected<PriceChange, std::string> convert_price_change(const RawMessage& raw, bool plain) {
   PriceChange m;
   std::string error;
-  if (take(price_changes(raw.price_changes), m.changes, error) &&
-      take(text_of(raw.market), m.market, error) &&
+  if (take(changes_of(raw.price_changes, plain, m.texts), m.changes, error) &&
+      take(view_of(raw.market, plain, m.texts), m.market, error) &&
       take(wire::polymarket_ms_raw(raw.timestamp), m.timestamp, error)) {
     return m;
   }
   return std::unexpected(std::move(error));
+}
+
+std::expected<Decoded, std::string> convert_all(const std::vector<RawMessage>& raw, bool plain) {
+  std::vector<Message> messages;
+  messages.reserve(raw.size());
+  for (const RawMessage& record : raw) {
+    switch (record.event_type) {
+      case EventType::Book: {
+        auto message = convert_book(record, plain);
+        if (!message) return std::unexpected(std::move(message.error()));
+        messages.emplace_back(std::move(*message));
+        break;
+      }
+      case EventType::PriceChange: {
+        auto message = convert_price_change(record, plain);
+        if (!message) return std::unexpected(std::move(message.error()));
+        messages.emplace_back(std::move(*message));
+        break;
+      }
+      default:
+        return Decoded(Refusal{});
+    }
+  }
+  return Decoded(std::move(messages));
+}
+
+std::expected<std::vector<Change>, std::string> changes_of(
+    const std::optional<std::vector<RawChange>>& raw, bool plain,
+    std::forward_list<std::string>& texts) {
+  std::vector<Change> out;
+  if (!raw) return out;
+  out.reserve(raw->size());
+  std::string error;
+  for (const RawChange& change : *raw) {
+    Change& c = out.emplace_back();
+    c.side = side_of(change.side);
+    if (!(take(view_of(change.asset_id, plain, texts), c.asset_id, error) &&
+          take(decimal_of(change.price, "price", plain), c.price, error) &&
+          take(decimal_of(change.size, "size", plain), c.size, error) &&
+          take(reported_of(change.best_bid, plain), c.best_bid, error) &&
+          take(reported_of(change.best_ask, plain), c.best_ask, error))) {
+      return std::unexpected(std::move(error));
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -252,27 +337,7 @@ std::expected<std::vector<RawMessage>, std::string> read(std::string_view text) 
 }
 
 std::expected<Decoded, std::string> convert(const std::vector<RawMessage>& raw) {
-  std::vector<Message> messages;
-  messages.reserve(raw.size());
-  for (const RawMessage& record : raw) {
-    switch (record.event_type) {
-      case EventType::Book: {
-        auto message = convert_book(record);
-        if (!message) return std::unexpected(std::move(message.error()));
-        messages.emplace_back(std::move(*message));
-        break;
-      }
-      case EventType::PriceChange: {
-        auto message = convert_price_change(record);
-        if (!message) return std::unexpected(std::move(message.error()));
-        messages.emplace_back(std::move(*message));
-        break;
-      }
-      default:
-        return Decoded(Refusal{});
-    }
-  }
-  return Decoded(std::move(messages));
+  return convert_all(raw, false);
 }
 
 std::optional<std::vector<RawMessage>> read_plain(std::string_view text) {
@@ -287,44 +352,19 @@ std::optional<std::vector<RawMessage>> read_plain(std::string_view text) {
 }
 
 std::expected<Decoded, std::string> decode(std::string_view text) {
-  if (auto plain = read_plain(text)) return convert(*plain);
+  if (auto plain = read_plain(text)) return convert_all(*plain, true);
   auto raw = read(text);
   if (!raw) return std::unexpected(std::move(raw.error()));
   return convert(*raw);
 }
 
 std::expected<LevelList, std::string> levels(const std::optional<std::vector<RawLevel>>& raw) {
-  LevelList out;
-  if (!raw) return out;
-  out.reserve(raw->size());
-  for (const RawLevel& level : *raw) {
-    auto price = decimal_of(level.price, "price");
-    if (!price) return std::unexpected(std::move(price.error()));
-    auto size = decimal_of(level.size, "size");
-    if (!size) return std::unexpected(std::move(size.error()));
-    out.emplace_back(*price, *size);
-  }
-  return out;
+  return levels_of(raw, false);
 }
 
 std::expected<std::vector<Change>, std::string> price_changes(
-    const std::optional<std::vector<RawChange>>& raw) {
-  std::vector<Change> out;
-  if (!raw) return out;
-  out.reserve(raw->size());
-  std::string error;
-  for (const RawChange& change : *raw) {
-    Change& c = out.emplace_back();
-    c.side = side_of(change.side);
-    if (!(take(text_of(change.asset_id), c.asset_id, error) &&
-          take(decimal_of(change.price, "price"), c.price, error) &&
-          take(decimal_of(change.size, "size"), c.size, error) &&
-          take(json_of(change.best_bid), c.best_bid, error) &&
-          take(json_of(change.best_ask), c.best_ask, error))) {
-      return std::unexpected(std::move(error));
-    }
-  }
-  return out;
+    const std::optional<std::vector<RawChange>>& raw, std::forward_list<std::string>& texts) {
+  return changes_of(raw, false, texts);
 }
 
 Side side_of(Raw raw) {
@@ -369,6 +409,12 @@ std::expected<std::optional<Decimal>, std::string> venue_value(const JsonValue& 
     default:
       return std::unexpected("not a price: " + compact_text(value));
   }
+}
+
+std::expected<std::optional<Decimal>, std::string> venue_value(const Reported& value) {
+  if (!value.text) return venue_value(value.value);
+  if (value.text->empty()) return std::nullopt;
+  return wire::parse_decimal(*value.text);
 }
 
 bool agrees(const std::optional<Decimal>& local, const std::optional<Decimal>& venue) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <expected>
+#include <forward_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -71,19 +72,34 @@ struct BookMessage {
   JsonValue last_trade_price;
 };
 
+// A member kept as sent: a string without escapes as a view of its content into the frame's text,
+// any other value built.
+struct Reported {
+  std::optional<std::string_view> text;
+  JsonValue value;  // the member when it is not such a string; null when absent
+
+  // The member as a JSON value.
+  JsonValue json() const { return text ? JsonValue::string(std::string(*text)) : value; }
+};
+
+// Its texts are views: into the frame's text, or into the message's `texts`. A price-change
+// message is valid while the frame's text is.
 struct Change {
-  std::string asset_id;
+  std::string_view asset_id;
   Decimal price;
   Decimal size;
   Side side = Side::Ask;
-  JsonValue best_bid;  // as sent; null when absent
-  JsonValue best_ask;
+  Reported best_bid;  // null when absent
+  Reported best_ask;
 };
 
 struct PriceChange {
   std::optional<int64_t> timestamp;  // milliseconds
-  std::string market;
+  std::string_view market;
   std::vector<Change> changes;
+  // The decoded texts of members written with escapes. A list: its strings stay in place when the
+  // message moves.
+  std::forward_list<std::string> texts = {};
 };
 
 using Message = std::variant<BookMessage, PriceChange>;
@@ -114,8 +130,9 @@ std::expected<Decoded, std::string> decode(std::string_view text);
 // Each level as (price, size) in order; an absent list gives none. Sizes are not filtered.
 std::expected<LevelList, std::string> levels(const std::optional<std::vector<RawLevel>>& raw);
 
+// The changes in order; texts written with escapes are decoded into `texts`.
 std::expected<std::vector<Change>, std::string> price_changes(
-    const std::optional<std::vector<RawChange>>& raw);
+    const std::optional<std::vector<RawChange>>& raw, std::forward_list<std::string>& texts);
 
 // Bid exactly when the member is a JSON string equal to "BUY" after upper-casing (so "buy" but not
 // "Buy "); null, absent and every other value are asks.
@@ -128,6 +145,7 @@ std::expected<JsonValue, std::string> json_of(Raw raw);
 // The venue's reported best price: null and "" give none; a number or another string must be a
 // decimal; anything else fails with "not a price: {compact JSON}".
 std::expected<std::optional<Decimal>, std::string> venue_value(const JsonValue& value);
+std::expected<std::optional<Decimal>, std::string> venue_value(const Reported& value);
 
 // Whether a local best price is consistent with the venue's. No venue price always agrees; an empty
 // local side agrees only with a venue price of 0 or 1 (the venue's way of saying "no quote").

@@ -12,10 +12,12 @@
 #pragma once
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/container/inlined_vector.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -41,12 +43,14 @@ bool verify_before_change(bool readable, std::optional<int64_t> pending_time,
 // The newest timestamp of the frame's price changes; none when no change carries one.
 std::optional<int64_t> newest_change_time(const std::vector<Message>& messages);
 
-// The levels one price-change message changed for one asset, in the order applied.
+// The levels one price-change message changed for one asset, in the order applied. A message
+// changes a few levels of a few assets: they stay off the heap.
+using AppliedList = absl::InlinedVector<Level, 4>;
 struct AssetLevels {
   std::string_view asset_id;
   std::size_t first_change;  // index in the message's changes of the asset's first change
-  LevelList bids;
-  LevelList asks;
+  AppliedList bids;
+  AppliedList asks;
 };
 
 // The levels one price-change message changed, one entry per asset in the order of the assets'
@@ -57,7 +61,7 @@ class AppliedLevels {
   // Records that change `index` of the message set its price to `size_now` on its side.
   void record(const Change& change, std::size_t index, const Decimal& size_now);
 
-  const std::vector<AssetLevels>& assets() const { return assets_; }
+  std::span<const AssetLevels> assets() const { return assets_; }
 
  private:
   // A message touches a few assets: up to this many are found by a scan, beyond it by the index.
@@ -65,7 +69,7 @@ class AppliedLevels {
 
   AssetLevels* find(std::string_view asset_id);
 
-  std::vector<AssetLevels> assets_;
+  absl::InlinedVector<AssetLevels, 4> assets_;
   absl::flat_hash_map<std::string_view, std::size_t> index_;  // asset id -> position in assets_
 };
 

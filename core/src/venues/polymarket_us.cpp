@@ -52,7 +52,8 @@ bool read_amount(PlainJsonReader& r, Amount& out) {
 std::expected<Decimal, std::string> amount(const Amount& a, std::string_view name) {
   if (!a.present) return wire::decimal_at(JsonValue::null(), name);  // "missing ..."
   if (!a.raw) return wire::plain_decimal(JsonValue::null());
-  if (const auto content = plain_string_content(*a.raw)) return wire::parse_decimal(*content);
+  // A string of a plain frame has no escapes: its content is what lies between the quotes.
+  if (a.raw->front() == '"') return wire::parse_decimal(a.raw->substr(1, a.raw->size() - 2));
   auto value = wire::value(a.raw);
   if (!value) return std::unexpected(std::move(value.error()));
   return a.wrapped ? wire::plain_decimal(*value) : wire::decimal(*value);
@@ -74,7 +75,10 @@ bool read_levels(PlainJsonReader& r, std::string_view name,
   std::string error;
   const bool read = r.array([&] {
     Amount px, qty;
-    if (r.peek() == '{') {
+    if (const auto texts = r.string_record("px", "qty")) {  // the usual level
+      px = Amount{true, false, texts->first};
+      qty = Amount{true, false, texts->second};
+    } else if (r.peek() == '{') {
       const bool level = r.object([&](std::string_view member) {
         if (member == "px") return read_amount(r, px);
         if (member == "qty") return read_amount(r, qty);

@@ -58,12 +58,14 @@ TEST(PolymarketStream, AppliedLevelsGroupByAssetInFirstChangeOrder) {
   ASSERT_EQ(applied.size(), 2u);
   EXPECT_EQ(applied[0].asset_id, "b");
   EXPECT_EQ(applied[0].first_change, 0u);
-  EXPECT_EQ(applied[0].bids, (LevelList{{*parse("0.5"), *parse("2")}}));
-  EXPECT_EQ(applied[0].asks,
+  EXPECT_EQ(LevelList(applied[0].bids.begin(), applied[0].bids.end()),
+            (LevelList{{*parse("0.5"), *parse("2")}}));
+  EXPECT_EQ(LevelList(applied[0].asks.begin(), applied[0].asks.end()),
             (LevelList{{*parse("0.6"), *parse("0")}, {*parse("0.7"), *parse("3")}}));
   EXPECT_EQ(applied[1].asset_id, "a");
   EXPECT_EQ(applied[1].first_change, 1u);
-  EXPECT_EQ(applied[1].bids, (LevelList{{*parse("0.4"), *parse("1")}}));
+  EXPECT_EQ(LevelList(applied[1].bids.begin(), applied[1].bids.end()),
+            (LevelList{{*parse("0.4"), *parse("1")}}));
 
   // Past the few assets it scans, the index finds the same entries.
   std::vector<std::string> ids;

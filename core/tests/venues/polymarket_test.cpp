@@ -46,8 +46,8 @@ TEST(PolymarketDecode, EachEventReadsOnlyItsMembers) {
   EXPECT_TRUE(book.last_trade_price.is_null());
   const auto& change = std::get<pm::PriceChange>(m[1]);
   EXPECT_EQ(change.timestamp, 1700000000123);
-  EXPECT_EQ(change.changes.at(0).best_bid, JsonValue::floating(0.4));
-  EXPECT_TRUE(change.changes.at(0).best_ask.is_null());
+  EXPECT_EQ(change.changes.at(0).best_bid.json(), JsonValue::floating(0.4));
+  EXPECT_TRUE(change.changes.at(0).best_ask.json().is_null());
 }
 
 TEST(PolymarketDecode, SideRule) {

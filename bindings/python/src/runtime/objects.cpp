@@ -204,7 +204,20 @@ Ref new_decimal(const Decimal& value) {
   const std::string text = to_text(value);
   Ref argument = Ref::steal(PyUnicode_FromStringAndSize(text.data(), Py_ssize_t(text.size())));
   if (!argument) return {};
-  return Ref::steal(PyObject_CallFunctionObjArgs(cls, argument.get(), nullptr));
+  // Decimal(text) is its type's __new__ alone (its __init__ is object's, which accepts the call),
+  // so the constructor is called without the generic type call around it.
+  static newfunc construct = nullptr;
+  if (construct == nullptr) {
+    construct =
+        reinterpret_cast<newfunc>(PyType_GetSlot(reinterpret_cast<PyTypeObject*>(cls), Py_tp_new));
+    if (construct == nullptr) {
+      PyErr_Clear();
+      return Ref::steal(PyObject_CallFunctionObjArgs(cls, argument.get(), nullptr));
+    }
+  }
+  Ref arguments = Ref::steal(PyTuple_Pack(1, argument.get()));
+  if (!arguments) return {};
+  return Ref::steal(construct(reinterpret_cast<PyTypeObject*>(cls), arguments.get(), nullptr));
 }
 
 Ref decimal(const Decimal& value) {
@@ -295,21 +308,66 @@ std::optional<Decimal> from_py(PyObject* object) { return from_py(object, false)
 
 std::optional<Decimal> from_py_exact(PyObject* object) { return from_py(object, true); }
 
+namespace {
+
+// A slot of the class: its descriptor and the setter object.__setattr__ would call for it.
+struct SlotSetter {
+  PyObject* descriptor = nullptr;
+  descrsetfunc set = nullptr;
+
+  bool find(PyObject* cls, PyObject* name) {
+    descriptor = PyObject_GetAttr(cls, name);  // a slot's descriptor gives itself on the class
+    if (descriptor == nullptr) return false;
+    set = reinterpret_cast<descrsetfunc>(PyType_GetSlot(Py_TYPE(descriptor), Py_tp_descr_set));
+    return set != nullptr;
+  }
+  int operator()(PyObject* record, PyObject* value) const { return set(descriptor, record, value); }
+};
+
+// The direct way of making a record, when the class allows it: its allocator and its two slots.
+struct DirectRecord {
+  allocfunc allocate = nullptr;
+  SlotSetter price, size;
+};
+
+const DirectRecord* direct_record(PyObject* cls) {
+  static DirectRecord direct;
+  static bool found = false, tried = false;
+  if (tried) return found ? &direct : nullptr;
+  if (direct_flag(cls) == Direct::Yes) {
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    DirectRecord made;
+    made.allocate = reinterpret_cast<allocfunc>(
+        PyType_GetSlot(reinterpret_cast<PyTypeObject*>(cls), Py_tp_alloc));
+    found = made.allocate != nullptr && made.price.find(cls, names().price) &&
+            made.size.find(cls, names().size);
+    PyErr_Clear();
+    PyErr_Restore(type, value, traceback);
+    if (found) {
+      direct = made;  // the descriptors are kept for the life of the process, as the class is
+    } else {
+      Py_XDECREF(made.price.descriptor);
+      Py_XDECREF(made.size.descriptor);
+    }
+  }
+  tried = true;
+  return found ? &direct : nullptr;
+}
+
+}  // namespace
+
 Ref book_level(PyObject* price, PyObject* size) {
   PyObject* cls = book_level_class();
   if (cls == nullptr) return {};
   // What object.__new__(BookLevel) does for a concrete class called with no arguments, without
-  // building its argument tuple: the type's own allocator (every heap type has one).
-  static allocfunc allocate = nullptr;
-  if (allocate == nullptr && direct_flag(cls) == Direct::Yes) {
-    allocate = reinterpret_cast<allocfunc>(
-        PyType_GetSlot(reinterpret_cast<PyTypeObject*>(cls), Py_tp_alloc));
-  }
-  if (allocate != nullptr) {
-    Ref record = Ref::steal(allocate(reinterpret_cast<PyTypeObject*>(cls), 0));
+  // building its argument tuple: the type's own allocator (every heap type has one). The fields
+  // are then stored as object.__setattr__ stores them, through the slots' descriptors, found once.
+  if (const DirectRecord* direct = direct_record(cls)) {
+    Ref record = Ref::steal(direct->allocate(reinterpret_cast<PyTypeObject*>(cls), 0));
     if (!record) return {};
-    if (PyObject_GenericSetAttr(record.get(), names().price, price) < 0) return {};
-    if (PyObject_GenericSetAttr(record.get(), names().size, size) < 0) return {};
+    if (direct->price(record.get(), price) < 0) return {};
+    if (direct->size(record.get(), size) < 0) return {};
     return record;
   }
   return Ref::steal(PyObject_CallFunctionObjArgs(cls, price, size, nullptr));

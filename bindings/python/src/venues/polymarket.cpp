@@ -7,6 +7,7 @@
 #include "venues/polymarket.h"
 
 #include <absl/container/flat_hash_set.h>
+#include <absl/container/inlined_vector.h>
 
 #include <algorithm>
 #include <expected>
@@ -33,6 +34,15 @@ namespace orvane::py {
 namespace {
 
 namespace pm = orvane::polymarket;
+
+// The per-frame lists: a frame names a few assets, whose lists then stay off the heap.
+template <typename T>
+using FrameList = absl::InlinedVector<T, 16>;
+
+// A member as sent, as the Python handler's parsed frame holds it.
+Ref reported(const pm::Reported& value) {
+  return value.text ? new_str(*value.text) : to_py(value.value);
+}
 
 Ref integer_or_none(const std::optional<int64_t>& value) {
   if (!value) return Ref::borrow(Py_None);
@@ -276,7 +286,7 @@ bool Run::snapshot(const pm::BookMessage& m, PyObject* asset) {
 // Every pending check that falls due at this message, in the dict's order.
 bool Run::verify_due(const pm::PriceChange& m) {
   if (!m.timestamp) return true;
-  std::vector<Ref> due;
+  FrameList<Ref> due;
   PyObject *key = nullptr, *value = nullptr;
   Py_ssize_t position = 0;
   while (PyDict_Next(unverified, &position, &key, &value)) {
@@ -330,9 +340,9 @@ bool Run::apply_changes(const pm::PriceChange& m, const Ref* assets, PyObject* t
     }
     previous.reset();
     applied.record(change, i, now);
-    Ref bid = to_py(change.best_bid);
+    Ref bid = reported(change.best_bid);
     if (!bid) return false;
-    Ref ask = to_py(change.best_ask);
+    Ref ask = reported(change.best_ask);
     if (!ask) return false;
     Ref entry = Ref::steal(PyTuple_Pack(3, timestamp, bid.get(), ask.get()));
     if (!entry || PyDict_SetItem(unverified, asset, entry.get()) < 0) return false;
@@ -373,10 +383,10 @@ bool Run::emit_deltas(const pm::PriceChange& m, const Ref* assets, PyObject* tim
 // The asset id of each book message and of each change, in frame order, as str (equal ids share
 // one object, and so its hash): 1, or 0 when a change's reported best price is not a price, or -1
 // with an error set.
-int frame_assets(const std::vector<pm::Message>& messages, std::vector<Ref>& out) {
+int frame_assets(const std::vector<pm::Message>& messages, FrameList<Ref>& out) {
   // A frame touches a handful of assets; the search is bounded for frames that touch many.
   constexpr size_t kShared = 16;
-  std::vector<std::pair<std::string_view, PyObject*>> distinct;
+  FrameList<std::pair<std::string_view, PyObject*>> distinct;
   const auto add = [&](std::string_view id) {
     for (const auto& [seen, object] : distinct) {
       if (seen == id) {
@@ -426,7 +436,7 @@ class AssetSet {
 
  private:
   static constexpr size_t kScanned = 16;
-  std::vector<std::string_view> few_;
+  FrameList<std::string_view> few_;
   absl::flat_hash_set<std::string_view> hashed_;
 };
 
@@ -434,7 +444,7 @@ class AssetSet {
 // 0 no, -1 with an error set. `names` receives the keys of the pending checks this frame will
 // compare.
 int state_is_ours(const std::vector<pm::Message>& messages, PyObject* books, PyObject* unverified,
-                  std::vector<Ref>& names) {
+                  FrameList<Ref>& names) {
   const std::optional<int64_t> newest = pm::newest_change_time(messages);
   AssetSet batch;
   for (const pm::Message& message : messages) {
@@ -443,7 +453,7 @@ int state_is_ours(const std::vector<pm::Message>& messages, PyObject* books, PyO
     for (const pm::Change& c : change->changes) batch.insert(c.asset_id);
   }
   // Shapes first, holding what will be compared: reading the prices below may run Python code.
-  std::vector<std::pair<Ref, Ref>> compared;
+  FrameList<std::pair<Ref, Ref>> compared;
   PyObject *key = nullptr, *value = nullptr;
   Py_ssize_t position = 0;
   while (PyDict_Next(unverified, &position, &key, &value)) {
@@ -499,10 +509,10 @@ PyObject* polymarket_market(PyObject*, PyObject* const* args, Py_ssize_t nargs, 
   if (!decoded || !std::holds_alternative<std::vector<pm::Message>>(*decoded)) Py_RETURN_NONE;
   const auto& messages = std::get<std::vector<pm::Message>>(*decoded);
 
-  std::vector<Ref> assets;
+  FrameList<Ref> assets;
   const int named = frame_assets(messages, assets);
   if (named <= 0) return named < 0 ? nullptr : Py_NewRef(Py_None);
-  std::vector<Ref> names;
+  FrameList<Ref> names;
   names.reserve(assets.size());
   for (const Ref& asset : assets) names.push_back(Ref::borrow(asset.get()));
   const int ours = state_is_ours(messages, a[1], a[2], names);
