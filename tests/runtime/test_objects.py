@@ -151,6 +151,29 @@ BookLevel.__init__ = lambda self, *args: (calls.append(1), init(self, *args))[1]
 """
 
 
+def run_fresh(script):
+    done = subprocess.run(
+        [sys.executable, "-c", script], check=False, capture_output=True, text=True
+    )
+    assert done.returncode == 0, done.stderr
+    return done.stdout.strip()
+
+
+def test_a_replaced_decimal_class_is_called_as_a_class():
+    script = """
+import decimal
+class Tagged(decimal.Decimal):
+    def __init__(self, *args):
+        self.tag = "init ran"
+decimal.Decimal = Tagged
+from orvane._core import LocalBook
+book = LocalBook()
+book.set("bid", "0.123456789", 2)
+print(book.levels()[0][0].price.tag)
+"""
+    assert run_fresh(script) == "init ran"
+
+
 @pytest.mark.parametrize(
     ("definition", "output"),
     [
@@ -164,9 +187,4 @@ BookLevel.__init__ = lambda self, *args: (calls.append(1), init(self, *args))[1]
     ids=["plain", "other-slots", "extra-slot", "no-slots", "direct", "no-module"],
 )
 def test_record_construction_paths(definition, output):
-    script = SCRIPT.format(definition=definition)
-    done = subprocess.run(
-        [sys.executable, "-c", script], check=False, capture_output=True, text=True
-    )
-    assert done.returncode == 0, done.stderr
-    assert done.stdout.strip() == output
+    assert run_fresh(SCRIPT.format(definition=definition)) == output

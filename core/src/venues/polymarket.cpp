@@ -210,7 +210,7 @@ std::expected<std::string_view, std::string> view_of(Raw raw, bool plain,
 }
 
 std::expected<Reported, std::string> reported_of(Raw raw, bool plain) {
-  if (const auto content = content_of(raw, plain)) return Reported{*content, {}};
+  if (const auto content = content_of(raw, plain)) return Reported{content, {}};
   auto value = json_of(raw);
   if (!value) return std::unexpected(std::move(value.error()));
   return Reported{std::nullopt, std::move(*value)};

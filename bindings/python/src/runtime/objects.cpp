@@ -198,22 +198,31 @@ PyObject* decimal_class() {
   return keep(decimal_type, import_attribute("decimal", "Decimal"));
 }
 
+namespace {
+
+// The decimal module's own Decimal(text) is its type's __new__ alone: its __init__ is object's and
+// the type cannot change, so the constructor may be called without the type call around it. Null
+// for any other class (a replaced or subclassed Decimal), which is called as a class.
+newfunc direct_constructor(PyObject* cls) {
+  auto* type = reinterpret_cast<PyTypeObject*>(cls);
+  if ((PyType_GetFlags(type) & Py_TPFLAGS_IMMUTABLETYPE) == 0) return nullptr;
+  if (PyType_GetSlot(type, Py_tp_init) != PyType_GetSlot(&PyBaseObject_Type, Py_tp_init)) {
+    return nullptr;
+  }
+  return reinterpret_cast<newfunc>(PyType_GetSlot(type, Py_tp_new));
+}
+
+}  // namespace
+
 Ref new_decimal(const Decimal& value) {
   PyObject* cls = decimal_class();
   if (cls == nullptr) return {};
   const std::string text = to_text(value);
   Ref argument = Ref::steal(PyUnicode_FromStringAndSize(text.data(), Py_ssize_t(text.size())));
   if (!argument) return {};
-  // Decimal(text) is its type's __new__ alone (its __init__ is object's, which accepts the call),
-  // so the constructor is called without the generic type call around it.
-  static newfunc construct = nullptr;
+  static const newfunc construct = direct_constructor(cls);
   if (construct == nullptr) {
-    construct =
-        reinterpret_cast<newfunc>(PyType_GetSlot(reinterpret_cast<PyTypeObject*>(cls), Py_tp_new));
-    if (construct == nullptr) {
-      PyErr_Clear();
-      return Ref::steal(PyObject_CallFunctionObjArgs(cls, argument.get(), nullptr));
-    }
+    return Ref::steal(PyObject_CallFunctionObjArgs(cls, argument.get(), nullptr));
   }
   Ref arguments = Ref::steal(PyTuple_Pack(1, argument.get()));
   if (!arguments) return {};
