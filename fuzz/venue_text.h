@@ -38,8 +38,8 @@ inline std::string describe(const opinion::DepthChange& change) {
 
 // The decoded value as text, or "error: " and the error.
 template <typename T>
-std::string describe(const std::expected<T, std::string>& decoded) {
-  return decoded ? describe(*decoded) : "error: " + decoded.error();
+std::string describe(const std::expected<T, Error>& decoded) {
+  return decoded ? describe(*decoded) : "error: " + decoded.error().text;
 }
 
 }  // namespace orvane::fuzz

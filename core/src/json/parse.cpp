@@ -124,21 +124,27 @@ struct Session {
   od::document doc;
   int depth = 0;  // arrays and objects open around the current value
   bool failed = false;
-  std::string error;
+  Error error{ErrorCode::kMalformedJson, {}};
 
-  bool fail(std::string message) {
+  bool fail(Error e) {
     if (!failed) {
       failed = true;
-      error = std::move(message);
+      error = std::move(e);
     }
     return false;
   }
+  bool fail(std::string message) {
+    return fail(Error(ErrorCode::kMalformedJson, std::move(message)));
+  }
 
-  // `at` may be the wrapper's closing bracket, which stands at the end of the text.
-  bool fail_at(std::string_view message, const char* at) {
+  // `at` may be the wrapper's closing bracket, which stands at the end of the text. The code is
+  // kMalformedFrame for a value of the wrong shape, which is valid JSON.
+  bool fail_at(std::string_view message, const char* at,
+               ErrorCode code = ErrorCode::kMalformedJson) {
+    if (failed) return false;
     const std::size_t offset =
         at <= base ? 0 : std::min(static_cast<std::size_t>(at - base), text.size());
-    return fail(json_error_at(text, offset, message));
+    return fail(Error(code, json_error_at(text, offset, message)));
   }
 
   // simdjson says only what kind of fault it met; the scanner finds the first one and its place.
@@ -329,7 +335,7 @@ JsonStatus run(std::string_view text, Body&& body) {
   Session s;
   s.text = text;
   const char* wrapped = lease->load(text);
-  if (wrapped == nullptr) return std::unexpected(std::string("out of memory"));
+  if (wrapped == nullptr) return std::unexpected(Error(ErrorCode::kMalformedJson, "out of memory"));
   s.base = wrapped + 1;
   // Whatever a failed read left on the stacks goes now; their capacity stays.
   lease->values.clear();
@@ -366,7 +372,7 @@ JsonStatus run(std::string_view text, Body&& body) {
 
 }  // namespace
 
-std::expected<JsonValue, std::string> parse_json(std::string_view text) {
+std::expected<JsonValue, Error> parse_json(std::string_view text) {
   std::optional<JsonValue> out;
   const JsonStatus status = run(text, [&](Session& s, od::value& root) -> JsonStatus {
     out = build(s, root, start_of(root));
@@ -390,13 +396,18 @@ JsonStatus read_json(std::string_view text, JsonCursor::Visit visit) {
 
 namespace {
 
-std::unexpected<std::string> failure(Session& s) { return std::unexpected(s.error); }
+std::unexpected<Error> failure(Session& s) { return std::unexpected(s.error); }
+
+// A visitor's misuse of the cursor: the frame cannot be read as the visitor asks.
+bool fail_misuse(Session& s, std::string message) {
+  return s.fail(Error(ErrorCode::kMalformedFrame, std::move(message)));
+}
 
 // Marks the node read; false (with the session failed) when it was read before or the read is over.
 bool begin(JsonCursor::Node& node) {
   Session& s = node.session;
   if (s.failed) return false;
-  if (node.consumed) return s.fail("a JSON value was read twice");
+  if (node.consumed) return fail_misuse(s, "a JSON value was read twice");
   node.consumed = true;
   return true;
 }
@@ -413,15 +424,15 @@ std::optional<JsonType> peek_type(JsonCursor::Node& node) {
 }
 
 // A type mismatch: a fault inside the value itself comes first, as a syntax error would.
-std::unexpected<std::string> wrong_type(JsonCursor::Node& node, JsonType found,
-                                        std::string_view expected) {
+std::unexpected<Error> wrong_type(JsonCursor::Node& node, JsonType found,
+                                  std::string_view expected) {
   Session& s = node.session;
   if (skip_node(node)) {
     std::string message = "invalid type: ";
     message += type_name(found);
     message += ", expected ";
     message += expected;
-    s.fail_at(message, node.start);
+    s.fail_at(message, node.start, ErrorCode::kMalformedFrame);
   }
   return failure(s);
 }
@@ -460,11 +471,11 @@ bool each_member(JsonCursor::Node& node, Each&& each) {
 
 }  // namespace
 
-std::expected<JsonType, std::string> JsonCursor::type() {
+std::expected<JsonType, Error> JsonCursor::type() {
   Session& s = node_.session;
   if (s.failed) return failure(s);
   if (node_.consumed) {
-    s.fail("a JSON value was read twice");
+    fail_misuse(s, "a JSON value was read twice");
     return failure(s);
   }
   const auto type = peek_type(node_);
@@ -472,7 +483,7 @@ std::expected<JsonType, std::string> JsonCursor::type() {
   return *type;
 }
 
-std::expected<std::string_view, std::string> JsonCursor::raw() {
+std::expected<std::string_view, Error> JsonCursor::raw() {
   Session& s = node_.session;
   // A scalar's text is its token; a number is read without moving past it, so only an array or an
   // object ends where reading it stopped. The wrapper's closing bracket follows every value, so
@@ -487,7 +498,7 @@ std::expected<std::string_view, std::string> JsonCursor::raw() {
                        static_cast<std::size_t>(end - node_.start));
 }
 
-std::expected<std::optional<std::string_view>, std::string> JsonCursor::raw_unless_null() {
+std::expected<std::optional<std::string_view>, Error> JsonCursor::raw_unless_null() {
   Session& s = node_.session;
   if (s.failed || node_.consumed) return std::unexpected(type().error());
   const auto type = peek_type(node_);
@@ -502,7 +513,7 @@ std::expected<std::optional<std::string_view>, std::string> JsonCursor::raw_unle
   return *text;
 }
 
-std::expected<JsonValue, std::string> JsonCursor::value() {
+std::expected<JsonValue, Error> JsonCursor::value() {
   Session& s = node_.session;
   if (!begin(node_)) return failure(s);
   auto out = build(s, node_.value, node_.start);
@@ -510,7 +521,7 @@ std::expected<JsonValue, std::string> JsonCursor::value() {
   return std::move(*out);
 }
 
-std::expected<std::string_view, std::string> JsonCursor::string() {
+std::expected<std::string_view, Error> JsonCursor::string() {
   Session& s = node_.session;
   if (!begin(node_)) return failure(s);
   const auto type = peek_type(node_);
@@ -558,7 +569,7 @@ JsonStatus JsonCursor::record(std::span<const std::string_view> names, VisitFiel
   Session& s = node_.session;
   if (!begin(node_)) return failure(s);
   if (names.size() > 64) {
-    s.fail("a record has more than 64 fields");
+    fail_misuse(s, "a record has more than 64 fields");
     return failure(s);
   }
   const auto type = peek_type(node_);
@@ -575,7 +586,7 @@ JsonStatus JsonCursor::record(std::span<const std::string_view> names, VisitFiel
         std::string message = "duplicate field `";
         message += name;
         message += '`';
-        return s.fail_at(message, child.start);
+        return s.fail_at(message, child.start, ErrorCode::kMalformedFrame);
       }
       seen |= bit;
       return visit_child(child, [&](JsonCursor& value) { return visit(index, value); });
@@ -590,7 +601,7 @@ JsonStatus JsonCursor::record(std::span<const std::string_view> names, VisitFiel
     if (ok && count != names.size()) {
       s.fail_at("invalid length " + std::to_string(count) + ", expected " +
                     std::to_string(names.size()) + " elements",
-                node_.start);
+                node_.start, ErrorCode::kMalformedFrame);
       ok = false;
     }
   } else {
@@ -600,9 +611,10 @@ JsonStatus JsonCursor::record(std::span<const std::string_view> names, VisitFiel
   return {};
 }
 
-std::string JsonCursor::error(std::string_view message) const {
+Error JsonCursor::error(std::string_view message) const {
   const Session& s = node_.session;
-  return json_error_at(s.text, static_cast<std::size_t>(node_.start - s.base), message);
+  return Error(ErrorCode::kMalformedFrame,
+               json_error_at(s.text, static_cast<std::size_t>(node_.start - s.base), message));
 }
 
 }  // namespace orvane

@@ -8,7 +8,8 @@
 // column of the offending byte, or at the end of the text the length of its last line), for example
 // "EOF while parsing a value at line 1 column 0" or "trailing characters at line 1 column 5"; the
 // few failures without a position (a text beyond the parser's 4 GiB capacity, out of memory) are
-// the message alone.
+// the message alone. Those failures have the code kMalformedJson; a value of the wrong shape for a
+// cursor's reader (a type, a record's length, a repeated field) has kMalformedFrame.
 //
 // Parsing runs on simdjson's On-Demand API with one parser and one padded buffer per thread, reused
 // across calls: the text is copied once, into that buffer. Nested use on one thread (a visitor that
@@ -27,17 +28,18 @@
 
 #include "json/syntax.h"
 #include "json/value.h"
+#include "text/error.h"
 
 namespace orvane {
 
 // Parses `text` as one JSON value. Integers that fit 64 bits unsigned, or signed when negative,
 // keep their integer form ("-0" is the unsigned 0); other numbers, big integers included, become
 // doubles; a number beyond the double range fails ("number out of range").
-std::expected<JsonValue, std::string> parse_json(std::string_view text);
+std::expected<JsonValue, Error> parse_json(std::string_view text);
 
 enum class JsonType : uint8_t { Null, Bool, Number, String, Array, Object };
 
-using JsonStatus = std::expected<void, std::string>;
+using JsonStatus = std::expected<void, Error>;
 
 // One value inside a text being read by read_json. A cursor lives only during the visitor call that
 // receives it. Each value may be read once, by one of the reading methods (raw, raw_unless_null,
@@ -55,19 +57,19 @@ class JsonCursor {
   JsonCursor& operator=(const JsonCursor&) = delete;
 
   // The type of the value, from its first character; does not read it.
-  std::expected<JsonType, std::string> type();
+  std::expected<JsonType, Error> type();
 
   // The value's JSON text, validated, without surrounding white space: a view into the text given
   // to read_json, so it stays valid as long as that text does.
-  std::expected<std::string_view, std::string> raw();
+  std::expected<std::string_view, Error> raw();
   // As raw, except that JSON null gives no text.
-  std::expected<std::optional<std::string_view>, std::string> raw_unless_null();
+  std::expected<std::optional<std::string_view>, Error> raw_unless_null();
 
-  std::expected<JsonValue, std::string> value();
+  std::expected<JsonValue, Error> value();
 
   // The decoded content of a string value; any other type fails with
   // "invalid type: {type}, expected a string". The view lives until read_json returns.
-  std::expected<std::string_view, std::string> string();
+  std::expected<std::string_view, Error> string();
 
   JsonStatus skip();
 
@@ -85,8 +87,9 @@ class JsonCursor {
   // Any other type fails with "invalid type: {type}, expected an object or an array".
   JsonStatus record(std::span<const std::string_view> names, VisitField visit);
 
-  // "{message} at line {l} column {c}" at the start of this value, for a visitor's own failures.
-  std::string error(std::string_view message) const;
+  // "{message} at line {l} column {c}" at the start of this value, for a visitor's own failures
+  // (kMalformedFrame: the text is JSON, the visitor refuses what it holds).
+  Error error(std::string_view message) const;
 
   struct Node;  // the reader's state for one value
 

@@ -135,10 +135,10 @@ std::optional<JsonStringFault> scan_json_string(std::string_view text, std::size
   return JsonStringFault{"EOF while parsing a string", size};
 }
 
-std::expected<std::string_view, std::string> decode_json_string(std::string_view raw,
-                                                                std::string& scratch) {
+std::expected<std::string_view, Error> decode_json_string(std::string_view raw,
+                                                          std::string& scratch) {
   const auto fail = [raw](std::string_view message, std::size_t offset) {
-    return std::unexpected(json_error_at(raw, offset, message));
+    return std::unexpected(Error(ErrorCode::kMalformedJson, json_error_at(raw, offset, message)));
   };
   std::size_t pos = 0;
   while (pos < raw.size() && is_json_space(raw[pos])) ++pos;
@@ -159,7 +159,7 @@ std::expected<std::string_view, std::string> decode_json_string(std::string_view
   return std::string_view(scratch);
 }
 
-std::expected<std::string, std::string> decode_json_string(std::string_view raw) {
+std::expected<std::string, Error> decode_json_string(std::string_view raw) {
   std::string scratch;
   auto content = decode_json_string(raw, scratch);
   if (!content) return std::unexpected(std::move(content.error()));

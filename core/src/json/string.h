@@ -7,18 +7,20 @@
 #include <string>
 #include <string_view>
 
+#include "text/error.h"
+
 namespace orvane {
 
 // Decodes `raw`, the text of one JSON string literal (as a raw member text holds it), without
 // building a general value. JSON white space may follow the closing quote; anything else there is
 // "trailing characters". Returns the content: a view into `raw` when it holds no escape, else a
-// view of `scratch`, which receives the decoded text. Errors are texts of the form
-// "{message} at line {l} column {c}", positions counted in `raw`.
-std::expected<std::string_view, std::string> decode_json_string(std::string_view raw,
-                                                                std::string& scratch);
+// view of `scratch`, which receives the decoded text. Errors are kMalformedJson with texts of the
+// form "{message} at line {l} column {c}", positions counted in `raw`.
+std::expected<std::string_view, Error> decode_json_string(std::string_view raw,
+                                                          std::string& scratch);
 
 // As above, always into a new string.
-std::expected<std::string, std::string> decode_json_string(std::string_view raw);
+std::expected<std::string, Error> decode_json_string(std::string_view raw);
 
 // The first fault of a string literal.
 struct JsonStringFault {

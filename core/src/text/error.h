@@ -17,6 +17,9 @@ enum class ErrorCode : uint8_t {
   kInvalidKey,      // a private key that is not 32 bytes of hex within the curve's order
   kInvalidField,    // an order field's text that its reader refuses (a uint256, an address, ...)
   kSigningFailed,   // the signer refused a digest
+  kMalformedJson,   // a text that is not JSON, or one the parser cannot hold (too deep, too large)
+  kMalformedFrame,  // valid JSON that is not the venue's frame: a member missing or of a wrong type
+  kOtherFrame,      // a frame of another kind (a heartbeat, another event): for another handler
 };
 
 struct Error {

@@ -17,12 +17,16 @@ namespace {
 constexpr Decimal kOne = Decimal::from_integer(1);
 
 // 1 - p at p's scale. A result that had to drop digits to fit is not exact: refused, like any
-// arithmetic the stream's own decimal handling would do differently.
-std::expected<Decimal, std::string> complement(const Decimal& price) {
+// arithmetic the stream's own decimal handling would do differently. Either way the frame's price
+// is what is refused, so both failures are kInvalidDecimal.
+std::expected<Decimal, Error> complement(const Decimal& price) {
   auto result = sub(kOne, price);
-  if (!result) return std::unexpected(std::move(result.error().text));
+  if (!result) {
+    return std::unexpected(Error(ErrorCode::kInvalidDecimal, std::move(result.error().text)));
+  }
   if (result->scale() != price.scale()) {
-    return std::unexpected(concat("1 - ", to_text(price), " is not exact"));
+    return std::unexpected(
+        Error(ErrorCode::kInvalidDecimal, concat("1 - ", to_text(price), " is not exact")));
   }
   return *result;
 }
@@ -31,7 +35,7 @@ bool empty_text(const JsonValue& v) {
   return v.kind() == JsonKind::String && v.as_string().empty();
 }
 
-std::expected<std::optional<int64_t>, std::string> read_seq(const JsonValue* seq) {
+std::expected<std::optional<int64_t>, Error> read_seq(const JsonValue* seq) {
   if (seq == nullptr || seq->is_null()) return std::nullopt;
   switch (seq->kind()) {
     case JsonKind::Unsigned:
@@ -46,16 +50,18 @@ std::expected<std::optional<int64_t>, std::string> read_seq(const JsonValue* seq
     default:
       break;
   }
-  return std::unexpected(concat("seq is not an integer: ", compact_text(*seq)));
+  return std::unexpected(
+      Error(ErrorCode::kMalformedFrame, concat("seq is not an integer: ", compact_text(*seq))));
 }
 
-std::string not_a_pair(std::string_view key, const JsonValue& level) {
-  return concat(quoted_form(key), " holds a level that is not a pair: ", compact_text(level));
+Error not_a_pair(std::string_view key, const JsonValue& level) {
+  return Error(
+      ErrorCode::kMalformedFrame,
+      concat(quoted_form(key), " holds a level that is not a pair: ", compact_text(level)));
 }
 
-std::expected<Level, std::string> level_of(std::expected<Decimal, std::string> price,
-                                           std::expected<Decimal, std::string> size,
-                                           bool complement_price) {
+std::expected<Level, Error> level_of(std::expected<Decimal, Error> price,
+                                     std::expected<Decimal, Error> size, bool complement_price) {
   if (!price) return std::unexpected(std::move(price.error()));
   if (complement_price) {
     price = complement(*price);
@@ -65,11 +71,13 @@ std::expected<Level, std::string> level_of(std::expected<Decimal, std::string> p
   return Level{*price, *size};
 }
 
-std::expected<LevelList, std::string> read_pairs(const JsonValue* list, std::string_view key,
-                                                 bool complement_prices) {
+std::expected<LevelList, Error> read_pairs(const JsonValue* list, std::string_view key,
+                                           bool complement_prices) {
   if (list == nullptr || list->is_null() || empty_text(*list)) return LevelList{};
   if (list->kind() != JsonKind::Array) {
-    return std::unexpected(concat(quoted_form(key), " is not a list: ", compact_text(*list)));
+    return std::unexpected(
+        Error(ErrorCode::kMalformedFrame,
+              concat(quoted_form(key), " is not a list: ", compact_text(*list))));
   }
   LevelList out;
   out.reserve(list->as_array().size());
@@ -91,14 +99,14 @@ struct Item {
   std::optional<std::string_view> text;
   JsonValue built;
 
-  std::expected<Decimal, std::string> decimal() const {
+  std::expected<Decimal, Error> decimal() const {
     return text ? wire::parse_decimal(*text) : wire::decimal(built);
   }
 };
 
 // A body that is absent, or one of the falsy values a Python handler's `msg or {}` replaces, is an
 // empty object; so is a member that is absent from it.
-std::expected<void, std::string> check_body(const JsonValue& msg) {
+std::expected<void, Error> check_body(const JsonValue& msg) {
   switch (msg.kind()) {
     case JsonKind::Null:
       return {};
@@ -114,7 +122,8 @@ std::expected<void, std::string> check_body(const JsonValue& msg) {
     default:
       break;
   }
-  return std::unexpected(concat("msg is not an object: ", compact_text(msg)));
+  return std::unexpected(
+      Error(ErrorCode::kMalformedFrame, concat("msg is not an object: ", compact_text(msg))));
 }
 
 // The members a book message needs, read straight off the text: only they are built as values,
@@ -129,7 +138,7 @@ struct Frame {
                                                     "client_order_id"};
 
   // The YES and NO lists; absent ones are empty.
-  std::expected<LevelList, std::string> yes, no;
+  std::expected<LevelList, Error> yes, no;
 
   const JsonValue* top(Top field) const { return top_[field] ? &*top_[field] : nullptr; }
   const JsonValue* body(Body field) const { return body_[field] ? &*body_[field] : nullptr; }
@@ -178,7 +187,7 @@ struct Frame {
   }
 
   bool object() const { return object_; }
-  const std::optional<std::string>& body_error() const { return body_error_; }
+  const std::optional<Error>& body_error() const { return body_error_; }
 
  private:
   static JsonValue value_of(const std::optional<JsonValue>& value,
@@ -267,12 +276,11 @@ struct Frame {
   }
 
   static bool plain_levels(PlainJsonReader& r, bool complement_prices,
-                           std::expected<LevelList, std::string>& out) {
+                           std::expected<LevelList, Error>& out) {
     out = LevelList{};
     if (r.peek() == 'n') return r.value().has_value();
     if (r.peek() != '[') return false;
-    const auto keep = [&](std::expected<Decimal, std::string> price,
-                          std::expected<Decimal, std::string> size) {
+    const auto keep = [&](std::expected<Decimal, Error> price, std::expected<Decimal, Error> size) {
       auto pair = level_of(std::move(price), std::move(size), complement_prices);
       if (pair) {
         out->push_back(*pair);
@@ -301,26 +309,29 @@ struct Frame {
   std::optional<JsonValue> body_[kCount];
   std::optional<std::string_view> top_text_[kTopCount];
   std::optional<std::string_view> body_text_[kCount];
-  std::optional<std::string> body_error_;
+  std::optional<Error> body_error_;
   bool object_ = false;
 };
 
-std::expected<Book, std::string> read_snapshot(Frame& frame, std::string ticker) {
+std::expected<Book, Error> read_snapshot(Frame& frame, std::string ticker) {
   if (!frame.yes) return std::unexpected(std::move(frame.yes.error()));
   if (!frame.no) return std::unexpected(std::move(frame.no.error()));
   return Snapshot{std::move(ticker), std::move(*frame.yes), std::move(*frame.no),
                   frame.body_value(Frame::kMarketId)};
 }
 
-std::expected<Decimal, std::string> decimal_member(const Frame& frame, Frame::Body field,
-                                                   std::string_view name) {
+std::expected<Decimal, Error> decimal_member(const Frame& frame, Frame::Body field,
+                                             std::string_view name) {
   if (const auto text = frame.body_text(field)) return wire::parse_decimal(*text);
   const JsonValue* value = frame.body(field);
-  if (value == nullptr) return std::unexpected(concat("missing ", quoted_form(name)));
+  if (value == nullptr) {
+    return std::unexpected(
+        Error(ErrorCode::kMalformedFrame, concat("missing ", quoted_form(name))));
+  }
   return wire::decimal(*value);
 }
 
-std::expected<Book, std::string> read_delta(const Frame& frame, std::string ticker) {
+std::expected<Book, Error> read_delta(const Frame& frame, std::string ticker) {
   auto price = decimal_member(frame, Frame::kPrice, "price_dollars");
   if (!price) return std::unexpected(std::move(price.error()));
   auto delta = decimal_member(frame, Frame::kDelta, "delta_fp");
@@ -340,26 +351,29 @@ std::expected<Book, std::string> read_delta(const Frame& frame, std::string tick
 
 }  // namespace
 
-std::expected<Message, std::string> decode(std::string_view raw) {
+std::expected<Message, Error> decode(std::string_view raw) {
   Frame frame;
   if (!frame.read_plain(raw)) {
     frame = Frame();
     const JsonStatus read = read_json(raw, [&](JsonCursor& root) { return frame.read(root); });
-    if (!read) return std::unexpected(concat("not JSON: ", read.error()));
+    if (!read) {
+      return std::unexpected(Error(read.error().code, concat("not JSON: ", read.error().text)));
+    }
   }
   const auto type = frame.top_text(Frame::kType);
   if (!frame.object() || !type || (*type != kSnapshot && *type != kDelta)) {
-    return std::unexpected(std::string("not a book message"));
+    const ErrorCode code = frame.object() ? ErrorCode::kOtherFrame : ErrorCode::kMalformedFrame;
+    return std::unexpected(Error(code, "not a book message"));
   }
   const std::string_view kind = *type == kSnapshot ? kSnapshot : kDelta;
   const auto seq_text = frame.top_text(Frame::kSeq);
-  auto seq_number =
-      seq_text ? std::expected<std::optional<int64_t>, std::string>(wire::parse_int(*seq_text))
-               : read_seq(frame.top(Frame::kSeq));
+  auto seq_number = seq_text
+                        ? std::expected<std::optional<int64_t>, Error>(wire::parse_int(*seq_text))
+                        : read_seq(frame.top(Frame::kSeq));
   if (!seq_number) return std::unexpected(std::move(seq_number.error()));
   if (frame.body_error()) return std::unexpected(*frame.body_error());
   const auto ticker_text = frame.body_text(Frame::kTicker);
-  auto ticker = ticker_text ? std::expected<std::string, std::string>(std::string(*ticker_text))
+  auto ticker = ticker_text ? std::expected<std::string, Error>(std::string(*ticker_text))
                             : wire::text_or_empty(frame.body(Frame::kTicker));
   if (!ticker) return std::unexpected(std::move(ticker.error()));
   auto book = kind == kSnapshot ? read_snapshot(frame, std::move(*ticker))
@@ -369,8 +383,8 @@ std::expected<Message, std::string> decode(std::string_view raw) {
                  frame.top_value(Frame::kSeq), kind};
 }
 
-std::expected<LevelList, std::string> pairs(const JsonValue& msg, std::string_view key,
-                                            bool complement_prices) {
+std::expected<LevelList, Error> pairs(const JsonValue& msg, std::string_view key,
+                                      bool complement_prices) {
   return read_pairs(msg.find(key), key, complement_prices);
 }
 

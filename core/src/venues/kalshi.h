@@ -48,14 +48,14 @@ struct Message {
   std::string_view kind;  // kSnapshot or kDelta
 };
 
-// Decodes one frame. Fails (with a reason no caller shows) when the text is not JSON, is not a
-// snapshot or delta, or any field the message needs does not decode.
-std::expected<Message, std::string> decode(std::string_view raw);
+// Decodes one frame. Fails (with a reason no caller shows) when the text is not JSON
+// (kMalformedJson), is not a snapshot or delta (kOtherFrame), or any field the message needs does
+// not decode (kInvalidDecimal for a refused price or size, else kMalformedFrame).
+std::expected<Message, Error> decode(std::string_view raw);
 
 // The [price, size] pairs under `key` of `msg`, in order; `complement` turns each price p into
 // 1 - p at p's scale. Absent, null or "" give no pairs.
-std::expected<LevelList, std::string> pairs(const JsonValue& msg, std::string_view key,
-                                            bool complement);
+std::expected<LevelList, Error> pairs(const JsonValue& msg, std::string_view key, bool complement);
 
 // Python's truth value of a JSON value.
 bool truthy(const JsonValue& value);

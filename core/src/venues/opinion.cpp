@@ -26,7 +26,7 @@ bool is_bids(std::optional<std::string_view> side) {
 
 // A string member as text, any other through plain_decimal.
 template <typename Fields>
-std::expected<Decimal, std::string> decimal_field(const Fields& fields, size_t i) {
+std::expected<Decimal, Error> decimal_field(const Fields& fields, size_t i) {
   if (const auto text = fields.text(i)) return wire::parse_decimal(*text);
   return wire::plain_decimal(*fields.value(i));
 }
@@ -36,20 +36,26 @@ constexpr std::array<std::string_view, 5> kFields = {"msgType", "side", "price",
 
 }  // namespace
 
-std::expected<DepthChange, std::string> decode(std::string_view raw) {
+std::expected<DepthChange, Error> decode(std::string_view raw) {
   // The members are read straight off the text: no general value is built for the frame.
   ScalarFields<kFields.size()> fields(kFields);
   const JsonStatus read = fields.read(raw);
-  if (!read) return std::unexpected(concat("not JSON: ", read.error()));
+  if (!read) {
+    return std::unexpected(Error(read.error().code, concat("not JSON: ", read.error().text)));
+  }
   enum { kType, kSide, kPrice, kSize, kToken };
   if (fields.text(kType) != "market.depth.diff") {
-    return std::unexpected(std::string("not a depth change"));
+    return std::unexpected(Error(ErrorCode::kOtherFrame, "not a depth change"));
   }
   const bool bids = is_bids(fields.text(kSide));
-  if (!fields.present(kPrice)) return std::unexpected(std::string("missing \"price\""));
-  if (!fields.present(kSize)) return std::unexpected(std::string("missing \"size\""));
+  if (!fields.present(kPrice)) {
+    return std::unexpected(Error(ErrorCode::kMalformedFrame, "missing \"price\""));
+  }
+  if (!fields.present(kSize)) {
+    return std::unexpected(Error(ErrorCode::kMalformedFrame, "missing \"size\""));
+  }
   const auto token = fields.text(kToken);
-  auto token_text = token ? std::expected<std::string, std::string>(std::string(*token))
+  auto token_text = token ? std::expected<std::string, Error>(std::string(*token))
                           : wire::text_or_empty(fields.value(kToken));
   if (!token_text) return std::unexpected(std::move(token_text.error()));
   auto price_value = decimal_field(fields, kPrice);

@@ -9,6 +9,7 @@
 
 #include "book/book.h"
 #include "decimal/decimal.h"
+#include "text/error.h"
 
 namespace orvane::opinion {
 
@@ -19,10 +20,12 @@ struct DepthChange {
   Side side = Side::Ask;  // anything but "bids" is the asks
 };
 
-// Decodes one frame. Fails (with a reason no caller shows) for text that is not JSON, a frame that
-// is not a non-empty object of msgType "market.depth.diff", a missing "price" or "size", a
-// "tokenId" that is not text, or a price or size that is not a decimal.
-std::expected<DepthChange, std::string> decode(std::string_view raw);
+// Decodes one frame. Fails (with a reason no caller shows) for text that is not JSON
+// (kMalformedJson), a frame that is not a non-empty object of msgType "market.depth.diff"
+// (kOtherFrame), a missing "price" or "size" or a "tokenId" that is not text (kMalformedFrame), or
+// a price or size that is not a decimal (kInvalidDecimal, or kMalformedFrame for a value of another
+// type).
+std::expected<DepthChange, Error> decode(std::string_view raw);
 
 // Stores the new size (a size of zero or less removes the level) and gives the changed level
 // (price, new size), size zero at scale 0 when removed. Readiness is neither read nor changed.

@@ -190,34 +190,34 @@ std::optional<std::string_view> content_of(Raw raw, bool plain) {
 
 // The wire readers, with a shortcut for the usual raw member: a string without escapes, whose
 // content is the text between its quotes.
-std::expected<Decimal, std::string> decimal_of(Raw raw, std::string_view name, bool plain) {
+std::expected<Decimal, Error> decimal_of(Raw raw, std::string_view name, bool plain) {
   if (const auto content = content_of(raw, plain)) return wire::parse_decimal(*content);
   return wire::decimal_raw(raw, name);
 }
 
-std::expected<std::string, std::string> text_of(Raw raw, bool plain) {
+std::expected<std::string, Error> text_of(Raw raw, bool plain) {
   if (const auto content = content_of(raw, plain)) return std::string(*content);
   return wire::text_raw(raw);
 }
 
 // text_of as a view: into the frame, or into `texts` when the text had to be built.
-std::expected<std::string_view, std::string> view_of(Raw raw, bool plain,
-                                                     std::forward_list<std::string>& texts) {
+std::expected<std::string_view, Error> view_of(Raw raw, bool plain,
+                                               std::forward_list<std::string>& texts) {
   if (const auto content = content_of(raw, plain)) return *content;
   auto text = wire::text_raw(raw);
   if (!text) return std::unexpected(std::move(text.error()));
   return texts.emplace_front(std::move(*text));
 }
 
-std::expected<Reported, std::string> reported_of(Raw raw, bool plain) {
+std::expected<Reported, Error> reported_of(Raw raw, bool plain) {
   if (const auto content = content_of(raw, plain)) return Reported{content, {}};
   auto value = json_of(raw);
   if (!value) return std::unexpected(std::move(value.error()));
   return Reported{std::nullopt, std::move(*value)};
 }
 
-std::expected<LevelList, std::string> levels_of(const std::optional<std::vector<RawLevel>>& raw,
-                                                bool plain) {
+std::expected<LevelList, Error> levels_of(const std::optional<std::vector<RawLevel>>& raw,
+                                          bool plain) {
   LevelList out;
   if (!raw) return out;
   out.reserve(raw->size());
@@ -231,14 +231,14 @@ std::expected<LevelList, std::string> levels_of(const std::optional<std::vector<
   return out;
 }
 
-std::expected<std::vector<Change>, std::string> changes_of(
+std::expected<std::vector<Change>, Error> changes_of(
     const std::optional<std::vector<RawChange>>& raw, bool plain,
     std::forward_list<std::string>& texts);
 
 // Moves a successful result into `out`, or its error into `error`; false on error. Chained with &&,
 // the conversions of a record run in order and stop at the first failure.
 template <typename T, typename U>
-bool take(std::expected<T, std::string>&& result, U& out, std::string& error) {
+bool take(std::expected<T, Error>&& result, U& out, std::optional<Error>& error) {
   if (!result) {
     error = std::move(result.error());
     return false;
@@ -247,9 +247,9 @@ bool take(std::expected<T, std::string>&& result, U& out, std::string& error) {
   return true;
 }
 
-std::expected<BookMessage, std::string> convert_book(const RawMessage& raw, bool plain) {
+std::expected<BookMessage, Error> convert_book(const RawMessage& raw, bool plain) {
   BookMessage m;
-  std::string error;
+  std::optional<Error> error;
   if (take(text_of(raw.asset_id, plain), m.asset_id, error) &&
       take(text_of(raw.market, plain), m.market, error) &&
       take(wire::polymarket_ms_raw(raw.timestamp), m.timestamp, error) &&
@@ -259,21 +259,21 @@ std::expected<BookMessage, std::string> convert_book(const RawMessage& raw, bool
       take(json_of(raw.last_trade_price), m.last_trade_price, error)) {
     return m;
   }
-  return std::unexpected(std::move(error));
+  return std::unexpected(std::move(*error));
 }
 
-std::expected<PriceChange, std::string> convert_price_change(const RawMessage& raw, bool plain) {
+std::expected<PriceChange, Error> convert_price_change(const RawMessage& raw, bool plain) {
   PriceChange m;
-  std::string error;
+  std::optional<Error> error;
   if (take(changes_of(raw.price_changes, plain, m.texts), m.changes, error) &&
       take(view_of(raw.market, plain, m.texts), m.market, error) &&
       take(wire::polymarket_ms_raw(raw.timestamp), m.timestamp, error)) {
     return m;
   }
-  return std::unexpected(std::move(error));
+  return std::unexpected(std::move(*error));
 }
 
-std::expected<Decoded, std::string> convert_all(const std::vector<RawMessage>& raw, bool plain) {
+std::expected<Decoded, Error> convert_all(const std::vector<RawMessage>& raw, bool plain) {
   std::vector<Message> messages;
   messages.reserve(raw.size());
   for (const RawMessage& record : raw) {
@@ -297,13 +297,13 @@ std::expected<Decoded, std::string> convert_all(const std::vector<RawMessage>& r
   return Decoded(std::move(messages));
 }
 
-std::expected<std::vector<Change>, std::string> changes_of(
+std::expected<std::vector<Change>, Error> changes_of(
     const std::optional<std::vector<RawChange>>& raw, bool plain,
     std::forward_list<std::string>& texts) {
   std::vector<Change> out;
   if (!raw) return out;
   out.reserve(raw->size());
-  std::string error;
+  std::optional<Error> error;
   for (const RawChange& change : *raw) {
     Change& c = out.emplace_back();
     c.side = side_of(change.side);
@@ -312,7 +312,7 @@ std::expected<std::vector<Change>, std::string> changes_of(
           take(decimal_of(change.size, "size", plain), c.size, error) &&
           take(reported_of(change.best_bid, plain), c.best_bid, error) &&
           take(reported_of(change.best_ask, plain), c.best_ask, error))) {
-      return std::unexpected(std::move(error));
+      return std::unexpected(std::move(*error));
     }
   }
   return out;
@@ -320,10 +320,10 @@ std::expected<std::vector<Change>, std::string> changes_of(
 
 }  // namespace
 
-std::expected<std::vector<RawMessage>, std::string> read(std::string_view text) {
+std::expected<std::vector<RawMessage>, Error> read(std::string_view text) {
   const std::string_view start = trim_white_space(text);
   if (start.empty() || (start.front() != '{' && start.front() != '[')) {
-    return std::unexpected(std::string("not a message"));
+    return std::unexpected(Error(ErrorCode::kOtherFrame, "not a message"));
   }
   // Only JSON white space may surround the value: the reader refuses any other before "{" or "[".
   std::vector<RawMessage> out;
@@ -336,7 +336,7 @@ std::expected<std::vector<RawMessage>, std::string> read(std::string_view text) 
   return out;
 }
 
-std::expected<Decoded, std::string> convert(const std::vector<RawMessage>& raw) {
+std::expected<Decoded, Error> convert(const std::vector<RawMessage>& raw) {
   return convert_all(raw, false);
 }
 
@@ -351,18 +351,18 @@ std::optional<std::vector<RawMessage>> read_plain(std::string_view text) {
   return out;
 }
 
-std::expected<Decoded, std::string> decode(std::string_view text) {
+std::expected<Decoded, Error> decode(std::string_view text) {
   if (auto plain = read_plain(text)) return convert_all(*plain, true);
   auto raw = read(text);
   if (!raw) return std::unexpected(std::move(raw.error()));
   return convert(*raw);
 }
 
-std::expected<LevelList, std::string> levels(const std::optional<std::vector<RawLevel>>& raw) {
+std::expected<LevelList, Error> levels(const std::optional<std::vector<RawLevel>>& raw) {
   return levels_of(raw, false);
 }
 
-std::expected<std::vector<Change>, std::string> price_changes(
+std::expected<std::vector<Change>, Error> price_changes(
     const std::optional<std::vector<RawChange>>& raw, std::forward_list<std::string>& texts) {
   return changes_of(raw, false, texts);
 }
@@ -385,7 +385,7 @@ Side side_of(Raw raw) {
                                                                                  : Side::Ask;
 }
 
-std::expected<JsonValue, std::string> json_of(Raw raw) {
+std::expected<JsonValue, Error> json_of(Raw raw) {
   if (!is_quoted(raw)) return wire::value(raw);
   if (const auto content = plain_string_content(*raw)) {
     return JsonValue::string(std::string(*content));
@@ -395,7 +395,7 @@ std::expected<JsonValue, std::string> json_of(Raw raw) {
   return JsonValue::string(std::move(*content));
 }
 
-std::expected<std::optional<Decimal>, std::string> venue_value(const JsonValue& value) {
+std::expected<std::optional<Decimal>, Error> venue_value(const JsonValue& value) {
   switch (value.kind()) {
     case JsonKind::Null:
       return std::nullopt;
@@ -407,11 +407,12 @@ std::expected<std::optional<Decimal>, std::string> venue_value(const JsonValue& 
     case JsonKind::Float:
       return wire::parse_decimal(number_text(value));
     default:
-      return std::unexpected("not a price: " + compact_text(value));
+      return std::unexpected(
+          Error(ErrorCode::kMalformedFrame, "not a price: " + compact_text(value)));
   }
 }
 
-std::expected<std::optional<Decimal>, std::string> venue_value(const Reported& value) {
+std::expected<std::optional<Decimal>, Error> venue_value(const Reported& value) {
   if (!value.text) return venue_value(value.value);
   if (value.text->empty()) return std::nullopt;
   return wire::parse_decimal(*value.text);

@@ -18,6 +18,7 @@
 #include "book/book.h"
 #include "decimal/decimal.h"
 #include "json/value.h"
+#include "text/error.h"
 #include "wire/wire.h"
 
 namespace orvane::polymarket {
@@ -111,10 +112,10 @@ struct Refusal {
 
 using Decoded = std::variant<std::vector<Message>, Refusal>;
 
-// Reads a frame into raw records: "not a message" unless its first character that is not Unicode
-// white space is "{" or "["; JSON syntax errors, members of the wrong JSON type and repeated
-// members fail with the JSON reader's texts. The views point into `text`.
-std::expected<std::vector<RawMessage>, std::string> read(std::string_view text);
+// Reads a frame into raw records: "not a message" (kOtherFrame) unless its first character that is
+// not Unicode white space is "{" or "["; JSON syntax errors, members of the wrong JSON type and
+// repeated members fail with the JSON reader's errors. The views point into `text`.
+std::expected<std::vector<RawMessage>, Error> read(std::string_view text);
 
 // The same records as `read` gives, read in one pass when the frame is plain ASCII JSON without
 // escapes (json/plain.h); nothing when it is not, or holds anything `read` would refuse.
@@ -122,16 +123,16 @@ std::optional<std::vector<RawMessage>> read_plain(std::string_view text);
 
 // Converts raw records in order: a refusal when any has no known event type, else the first error,
 // else every message.
-std::expected<Decoded, std::string> convert(const std::vector<RawMessage>& raw);
+std::expected<Decoded, Error> convert(const std::vector<RawMessage>& raw);
 
 // read_plain, else read; then convert.
-std::expected<Decoded, std::string> decode(std::string_view text);
+std::expected<Decoded, Error> decode(std::string_view text);
 
 // Each level as (price, size) in order; an absent list gives none. Sizes are not filtered.
-std::expected<LevelList, std::string> levels(const std::optional<std::vector<RawLevel>>& raw);
+std::expected<LevelList, Error> levels(const std::optional<std::vector<RawLevel>>& raw);
 
 // The changes in order; texts written with escapes are decoded into `texts`.
-std::expected<std::vector<Change>, std::string> price_changes(
+std::expected<std::vector<Change>, Error> price_changes(
     const std::optional<std::vector<RawChange>>& raw, std::forward_list<std::string>& texts);
 
 // Bid exactly when the member is a JSON string equal to "BUY" after upper-casing (so "buy" but not
@@ -140,12 +141,12 @@ Side side_of(Raw raw);
 
 // A JSON value of a raw member, as wire::value gives it; a quoted raw is decoded without the
 // parser.
-std::expected<JsonValue, std::string> json_of(Raw raw);
+std::expected<JsonValue, Error> json_of(Raw raw);
 
 // The venue's reported best price: null and "" give none; a number or another string must be a
-// decimal; anything else fails with "not a price: {compact JSON}".
-std::expected<std::optional<Decimal>, std::string> venue_value(const JsonValue& value);
-std::expected<std::optional<Decimal>, std::string> venue_value(const Reported& value);
+// decimal; anything else fails with "not a price: {compact JSON}" (kMalformedFrame).
+std::expected<std::optional<Decimal>, Error> venue_value(const JsonValue& value);
+std::expected<std::optional<Decimal>, Error> venue_value(const Reported& value);
 
 // Whether a local best price is consistent with the venue's. No venue price always agrees; an empty
 // local side agrees only with a venue price of 0 or 1 (the venue's way of saying "no quote").

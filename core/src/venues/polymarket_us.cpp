@@ -15,15 +15,15 @@ namespace {
 
 using wire::Raw;
 
-std::unexpected<std::string> failure(std::string_view text) {
-  return std::unexpected(std::string(text));
+std::unexpected<Error> failure(ErrorCode code, std::string_view text) {
+  return std::unexpected(Error(code, std::string(text)));
 }
 
-std::unexpected<std::string> not_a_list(std::string_view name, const JsonValue& member) {
+std::unexpected<Error> not_a_list(std::string_view name, const JsonValue& member) {
   std::string message = quoted_form(name);
   message += " is not a list: ";
   append_compact_text(message, member);
-  return std::unexpected(std::move(message));
+  return std::unexpected(Error(ErrorCode::kMalformedFrame, std::move(message)));
 }
 
 // ---- One-pass reading of plain frames ----
@@ -49,7 +49,7 @@ bool read_amount(PlainJsonReader& r, Amount& out) {
 }
 
 // As wire::decimal_at of the level's member, from what read_amount kept.
-std::expected<Decimal, std::string> amount(const Amount& a, std::string_view name) {
+std::expected<Decimal, Error> amount(const Amount& a, std::string_view name) {
   if (!a.present) return wire::decimal_at(JsonValue::null(), name);  // "missing ..."
   if (!a.raw) return wire::plain_decimal(JsonValue::null());
   // A string of a plain frame has no escapes: its content is what lies between the quotes.
@@ -60,8 +60,7 @@ std::expected<Decimal, std::string> amount(const Amount& a, std::string_view nam
 }
 
 // A "bids" or "offers" member, converted as `levels` does; the first failing level's error stands.
-bool read_levels(PlainJsonReader& r, std::string_view name,
-                 std::expected<LevelList, std::string>& out) {
+bool read_levels(PlainJsonReader& r, std::string_view name, std::expected<LevelList, Error>& out) {
   out = LevelList();
   if (r.peek() != '[') {
     const auto text = r.value();
@@ -72,7 +71,7 @@ bool read_levels(PlainJsonReader& r, std::string_view name,
     out = not_a_list(name, *member);
     return true;
   }
-  std::string error;
+  std::optional<Error> error;
   const bool read = r.array([&] {
     Amount px, qty;
     if (const auto texts = r.string_record("px", "qty")) {  // the usual level
@@ -88,7 +87,7 @@ bool read_levels(PlainJsonReader& r, std::string_view name,
     } else if (!r.value()) {
       return false;
     }
-    if (!error.empty() || !out) return true;
+    if (error || !out) return true;
     auto price = amount(px, "px");
     if (!price) {
       error = std::move(price.error());
@@ -102,7 +101,7 @@ bool read_levels(PlainJsonReader& r, std::string_view name,
     out->emplace_back(*price, *size);
     return true;
   });
-  if (!error.empty()) out = std::unexpected(std::move(error));
+  if (error) out = std::unexpected(std::move(*error));
   return read;
 }
 
@@ -119,8 +118,8 @@ JsonValue json_of(Raw raw) {
 // The market-data object, its repeated members keeping the last value as a parsed object would.
 struct PlainData {
   Raw slug;
-  std::expected<LevelList, std::string> bids;
-  std::expected<LevelList, std::string> asks;
+  std::expected<LevelList, Error> bids;
+  std::expected<LevelList, Error> asks;
   Raw transact_time, state, stats;
 };
 
@@ -139,7 +138,7 @@ bool read_data(PlainJsonReader& r, PlainData& out) {
   });
 }
 
-std::expected<MarketData, std::string> convert(PlainData& data) {
+std::expected<MarketData, Error> convert(PlainData& data) {
   MarketData out;
   if (data.slug) {
     if (const auto content = plain_string_content(*data.slug)) {
@@ -162,7 +161,7 @@ std::expected<MarketData, std::string> convert(PlainData& data) {
 
 }  // namespace
 
-std::expected<LevelList, std::string> levels(const JsonValue& object, std::string_view name) {
+std::expected<LevelList, Error> levels(const JsonValue& object, std::string_view name) {
   LevelList out;
   const JsonValue* member = object.find(name);
   if (member == nullptr || member->is_null()) return out;
@@ -179,13 +178,17 @@ std::expected<LevelList, std::string> levels(const JsonValue& object, std::strin
   return out;
 }
 
-std::expected<MarketData, std::string> decode(const JsonValue& frame) {
-  if (frame.kind() != JsonKind::Object) return failure("not an object");
-  if (frame.find("heartbeat") != nullptr) return failure("a heartbeat");
-  if (frame.find("error") != nullptr) return failure("an error frame");
+std::expected<MarketData, Error> decode(const JsonValue& frame) {
+  if (frame.kind() != JsonKind::Object) return failure(ErrorCode::kMalformedFrame, "not an object");
+  if (frame.find("heartbeat") != nullptr) return failure(ErrorCode::kOtherFrame, "a heartbeat");
+  if (frame.find("error") != nullptr) return failure(ErrorCode::kOtherFrame, "an error frame");
   const JsonValue* data = frame.find("marketData");
   if (data == nullptr) data = frame.find("market_data");
-  if (data == nullptr || data->kind() != JsonKind::Object) return failure("no market data");
+  // Market data that is not an object is a broken frame; none at all, a frame of another kind.
+  if (data == nullptr) return failure(ErrorCode::kOtherFrame, "no market data");
+  if (data->kind() != JsonKind::Object) {
+    return failure(ErrorCode::kMalformedFrame, "no market data");
+  }
   MarketData out;
   auto slug = wire::text_or_empty(data->find("marketSlug"));
   if (!slug) return std::unexpected(std::move(slug.error()));
@@ -205,7 +208,7 @@ std::expected<MarketData, std::string> decode(const JsonValue& frame) {
   return out;
 }
 
-std::optional<std::expected<MarketData, std::string>> decode_plain(std::string_view raw) {
+std::optional<std::expected<MarketData, Error>> decode_plain(std::string_view raw) {
   PlainJsonReader r(raw);
   if (r.peek() != '{') return std::nullopt;
   bool heartbeat = false, error = false;
@@ -224,14 +227,17 @@ std::optional<std::expected<MarketData, std::string>> decode_plain(std::string_v
     return r.value().has_value();
   });
   if (!read || !r.at_end()) return std::nullopt;
-  if (heartbeat) return failure("a heartbeat");
-  if (error) return failure("an error frame");
+  if (heartbeat) return failure(ErrorCode::kOtherFrame, "a heartbeat");
+  if (error) return failure(ErrorCode::kOtherFrame, "an error frame");
   const std::size_t i = present[0] ? 0 : 1;
-  if (!data[i]) return failure("no market data");
+  if (!data[i]) {
+    return failure(present[i] ? ErrorCode::kMalformedFrame : ErrorCode::kOtherFrame,
+                   "no market data");
+  }
   return convert(*data[i]);
 }
 
-std::expected<MarketData, std::string> decode(std::string_view raw) {
+std::expected<MarketData, Error> decode(std::string_view raw) {
   if (auto plain = decode_plain(raw)) return std::move(*plain);
   auto frame = parse_json(raw);
   if (!frame) return std::unexpected(std::move(frame.error()));

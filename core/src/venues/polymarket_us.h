@@ -8,6 +8,7 @@
 
 #include "book/book.h"
 #include "json/value.h"
+#include "text/error.h"
 
 namespace orvane::polymarket_us {
 
@@ -25,17 +26,18 @@ struct MarketData {
 // The member `name` of `object` as (price, size) pairs, each level's "px" and "qty" read with
 // wire::decimal_at. Not an object, no such member, null or "": no pairs. Another non-array value:
 // "{quoted name} is not a list: {compact JSON}".
-std::expected<LevelList, std::string> levels(const JsonValue& object, std::string_view name);
+std::expected<LevelList, Error> levels(const JsonValue& object, std::string_view name);
 
 // Decodes a parsed frame: an object holding "marketData" (or, when that is absent, "market_data")
-// as an object. Heartbeat and error frames, other shapes and undecodable members fail.
-std::expected<MarketData, std::string> decode(const JsonValue& frame);
+// as an object. Heartbeat and error frames and frames without market data fail with kOtherFrame;
+// other shapes and undecodable members with the wire readers' codes or kMalformedFrame.
+std::expected<MarketData, Error> decode(const JsonValue& frame);
 
 // Parses and decodes one frame text. Plain ASCII frames without escapes are read in one pass
 // without building a JSON value (json/plain.h); the result is the same.
-std::expected<MarketData, std::string> decode(std::string_view raw);
+std::expected<MarketData, Error> decode(std::string_view raw);
 
 // The one-pass reading alone: nothing when the text is not a plain frame.
-std::optional<std::expected<MarketData, std::string>> decode_plain(std::string_view raw);
+std::optional<std::expected<MarketData, Error>> decode_plain(std::string_view raw);
 
 }  // namespace orvane::polymarket_us

@@ -12,33 +12,37 @@ namespace {
 
 constexpr int64_t kMillisecondsFrom = 100'000'000'000;  // above this a timestamp is in milliseconds
 
-std::unexpected<std::string> not_a_decimal(const JsonValue& v) {
+std::unexpected<Error> frame_error(std::string text) {
+  return std::unexpected(Error(ErrorCode::kMalformedFrame, std::move(text)));
+}
+
+std::unexpected<Error> not_a_decimal(const JsonValue& v) {
   std::string message = "not a decimal: ";
   append_compact_text(message, v);
-  return std::unexpected(std::move(message));
+  return frame_error(std::move(message));
 }
 
-std::unexpected<std::string> missing(std::string_view name) {
+std::unexpected<Error> missing(std::string_view name) {
   std::string message = "missing ";
   append_quoted_form(message, name);
-  return std::unexpected(std::move(message));
+  return frame_error(std::move(message));
 }
 
-std::unexpected<std::string> not_an_integer(const std::string& shown) {
-  return std::unexpected("not an integer: " + shown);
+std::unexpected<Error> not_an_integer(const std::string& shown) {
+  return frame_error("not an integer: " + shown);
 }
 
-std::expected<std::optional<int64_t>, std::string> to_milliseconds(int64_t n) {
+std::expected<std::optional<int64_t>, Error> to_milliseconds(int64_t n) {
   if (n > kMillisecondsFrom) return n;
   int64_t ms;
   if (__builtin_mul_overflow(n, int64_t{1000}, &ms)) {
-    return std::unexpected("timestamp out of range: " + std::to_string(n));
+    return frame_error("timestamp out of range: " + std::to_string(n));
   }
   return ms;
 }
 
 // A string value's timestamp: the empty string has none.
-std::expected<std::optional<int64_t>, std::string> string_ms(std::string_view content) {
+std::expected<std::optional<int64_t>, Error> string_ms(std::string_view content) {
   if (content.empty()) return std::nullopt;
   const auto n = parse_int(content);
   if (!n) return std::unexpected(n.error());
@@ -49,7 +53,7 @@ bool is_string_literal(Raw raw) { return raw && !raw->empty() && raw->front() ==
 
 }  // namespace
 
-std::expected<Decimal, std::string> parse_decimal(std::string_view text) {
+std::expected<Decimal, Error> parse_decimal(std::string_view text) {
   // The usual text has no white space to trim.
   if (const auto simple = parse_simple(text)) return *simple;
   const std::string_view trimmed = trim_white_space(text);
@@ -60,10 +64,10 @@ std::expected<Decimal, std::string> parse_decimal(std::string_view text) {
   message += " (";
   message += parsed.error().text;
   message += ')';
-  return std::unexpected(std::move(message));
+  return std::unexpected(Error(ErrorCode::kInvalidDecimal, std::move(message)));
 }
 
-std::expected<Decimal, std::string> plain_decimal(const JsonValue& v) {
+std::expected<Decimal, Error> plain_decimal(const JsonValue& v) {
   switch (v.kind()) {
     case JsonKind::String:
       return parse_decimal(v.as_string());
@@ -76,19 +80,19 @@ std::expected<Decimal, std::string> plain_decimal(const JsonValue& v) {
   }
 }
 
-std::expected<Decimal, std::string> decimal(const JsonValue& v) {
+std::expected<Decimal, Error> decimal(const JsonValue& v) {
   if (v.kind() != JsonKind::Object) return plain_decimal(v);
   const JsonValue* inner = v.find("value");
   return inner != nullptr ? plain_decimal(*inner) : not_a_decimal(JsonValue::null());
 }
 
-std::expected<Decimal, std::string> decimal_at(const JsonValue& v, std::string_view name) {
+std::expected<Decimal, Error> decimal_at(const JsonValue& v, std::string_view name) {
   const JsonValue* member = v.find(name);
   if (member == nullptr) return missing(name);
   return decimal(*member);
 }
 
-std::expected<Decimal, std::string> decimal_raw(Raw raw, std::string_view name) {
+std::expected<Decimal, Error> decimal_raw(Raw raw, std::string_view name) {
   if (!raw) return missing(name);
   if (is_string_literal(raw)) {
     std::string scratch;
@@ -101,7 +105,7 @@ std::expected<Decimal, std::string> decimal_raw(Raw raw, std::string_view name) 
   return decimal(*parsed);
 }
 
-std::expected<int64_t, std::string> parse_int(std::string_view text) {
+std::expected<int64_t, Error> parse_int(std::string_view text) {
   // Underscores are dropped wherever they stand, so they are skipped rather than removed; what is
   // left must be an optional sign and at least one ASCII digit.
   bool negative = false;
@@ -127,7 +131,7 @@ std::expected<int64_t, std::string> parse_int(std::string_view text) {
   return negative ? static_cast<int64_t>(~magnitude + 1) : static_cast<int64_t>(magnitude);
 }
 
-std::expected<std::optional<int64_t>, std::string> polymarket_ms(const JsonValue& v) {
+std::expected<std::optional<int64_t>, Error> polymarket_ms(const JsonValue& v) {
   switch (v.kind()) {
     case JsonKind::Null:
       return std::nullopt;
@@ -147,7 +151,7 @@ std::expected<std::optional<int64_t>, std::string> polymarket_ms(const JsonValue
   }
 }
 
-std::expected<std::optional<int64_t>, std::string> polymarket_ms_raw(Raw raw) {
+std::expected<std::optional<int64_t>, Error> polymarket_ms_raw(Raw raw) {
   if (is_string_literal(raw)) {
     std::string scratch;
     const auto content = decode_json_string(*raw, scratch);
@@ -159,7 +163,7 @@ std::expected<std::optional<int64_t>, std::string> polymarket_ms_raw(Raw raw) {
   return polymarket_ms(*parsed);
 }
 
-std::expected<std::string, std::string> text_or_empty(const JsonValue* v) {
+std::expected<std::string, Error> text_or_empty(const JsonValue* v) {
   if (v == nullptr) return std::string();
   switch (v->kind()) {
     case JsonKind::Null:
@@ -181,21 +185,19 @@ std::expected<std::string, std::string> text_or_empty(const JsonValue* v) {
       if (v->as_object().empty()) return std::string();
       break;
   }
-  return std::unexpected("not text: " + compact_text(*v));
+  return frame_error("not text: " + compact_text(*v));
 }
 
-std::expected<std::string, std::string> text_or_empty(const JsonValue& v) {
-  return text_or_empty(&v);
-}
+std::expected<std::string, Error> text_or_empty(const JsonValue& v) { return text_or_empty(&v); }
 
-std::expected<std::string, std::string> text_raw(Raw raw) {
+std::expected<std::string, Error> text_raw(Raw raw) {
   if (is_string_literal(raw)) return decode_json_string(*raw);
   const auto parsed = value(raw);
   if (!parsed) return std::unexpected(parsed.error());
   return text_or_empty(*parsed);
 }
 
-std::expected<JsonValue, std::string> value(Raw raw) {
+std::expected<JsonValue, Error> value(Raw raw) {
   if (!raw) return JsonValue::null();
   return parse_json(*raw);
 }

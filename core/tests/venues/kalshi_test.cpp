@@ -83,6 +83,7 @@ TEST(KalshiDecode, FrameShapes) {
     const std::string got = describe(decode(frame));
     EXPECT_EQ(got.substr(0, expected.size()), expected) << frame;
   }
+  EXPECT_EQ(decode(R"({"type":"orderbook"})").error().code, ErrorCode::kOtherFrame);
 }
 
 TEST(KalshiTruthy, FollowsPython) {

@@ -34,6 +34,7 @@ TEST(OpinionDecode, Frames) {
     const std::string got = describe(decode(text));
     EXPECT_EQ(got.substr(0, expected.size()), expected) << text;
   }
+  EXPECT_EQ(decode("{").error().code, ErrorCode::kMalformedJson);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ Decimal dec(std::string_view text) { return *parse(text); }
 
 std::vector<pm::Message> messages(std::string_view text) {
   auto decoded = pm::decode(text);
-  EXPECT_TRUE(decoded.has_value()) << text << ": " << decoded.error();
+  EXPECT_TRUE(decoded.has_value()) << text << ": " << decoded.error().text;
   if (!decoded) return {};
   const auto* list = std::get_if<std::vector<pm::Message>>(&*decoded);
   EXPECT_NE(list, nullptr) << text << " was refused";
@@ -24,7 +24,7 @@ std::vector<pm::Message> messages(std::string_view text) {
 // "refused", the number of messages, or the error.
 std::string outcome(std::string_view text) {
   const auto decoded = pm::decode(text);
-  if (!decoded) return decoded.error();
+  if (!decoded) return decoded.error().text;
   const auto* list = std::get_if<std::vector<pm::Message>>(&*decoded);
   return list != nullptr ? std::to_string(list->size()) + " messages" : "refused";
 }
@@ -100,6 +100,7 @@ TEST(PolymarketDecode, RefusalsAndErrors) {
        R"(missing "size")"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(outcome(text), expected) << text;
+  EXPECT_EQ(pm::decode(R"({"event_type":5})").error().code, ErrorCode::kMalformedFrame);
 }
 
 // `agrees` is exercised through pending checks in tests/venues/test_polymarket.py.
@@ -108,16 +109,17 @@ TEST(PolymarketVenue, Value) {
   EXPECT_EQ(pm::venue_value(JsonValue::string("")), std::nullopt);
   EXPECT_EQ(pm::venue_value(JsonValue::string(" 0.50 ")), dec("0.5"));
   EXPECT_EQ(pm::venue_value(JsonValue::floating(0.1)), dec("0.1"));
-  EXPECT_EQ(pm::venue_value(JsonValue::boolean(true)).error(), "not a price: true");
-  EXPECT_EQ(pm::venue_value(JsonValue::array({JsonValue::integer(1)})).error(), "not a price: [1]");
-  EXPECT_EQ(pm::venue_value(JsonValue::string("x")).error(),
+  EXPECT_EQ(pm::venue_value(JsonValue::boolean(true)).error().text, "not a price: true");
+  EXPECT_EQ(pm::venue_value(JsonValue::array({JsonValue::integer(1)})).error().text,
+            "not a price: [1]");
+  EXPECT_EQ(pm::venue_value(JsonValue::string("x")).error().text,
             R"(not a decimal: "x" (Failed to parse))");
 }
 
 TEST(PolymarketUs, Levels) {
   const auto levels = [](std::string_view text) -> std::string {
     const auto read = polymarket_us::levels(*parse_json(text), "bids");
-    if (!read) return read.error();
+    if (!read) return read.error().text;
     return read->empty() ? "" : to_text(read->front().first) + ":" + to_text(read->front().second);
   };
   EXPECT_EQ(levels(R"({"bids":""})"), "");

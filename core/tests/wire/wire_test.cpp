@@ -9,8 +9,8 @@ namespace {
 
 // Successful results as canonical Decimal text, failures as their message.
 template <typename T>
-std::string shown(const std::expected<T, std::string>& result) {
-  if (!result) return "error: " + result.error();
+std::string shown(const std::expected<T, Error>& result) {
+  if (!result) return "error: " + result.error().text;
   if constexpr (std::is_same_v<T, Decimal>) {
     return to_text(*result);
   } else if constexpr (std::is_same_v<T, std::optional<int64_t>>) {
@@ -39,6 +39,7 @@ TEST(WireParseDecimal, TrimsAndQuotes) {
       {"0.5\"\n", "error: not a decimal: \"0.5\\\"\" (Failed to parse)"},
   };
   for (const Case& c : cases) EXPECT_EQ(shown(parse_decimal(c.input)), c.expected) << c.input;
+  EXPECT_EQ(parse_decimal("").error().code, ErrorCode::kInvalidDecimal);
 }
 
 TEST(WireDecimal, JsonShapes) {
@@ -76,6 +77,9 @@ TEST(WireDecimal, RawFields) {
   };
   for (const Case& c : cases) EXPECT_EQ(shown(decimal_raw(c.input, "size")), c.expected) << c.input;
   EXPECT_EQ(shown(decimal_raw(std::nullopt, "size")), "error: missing \"size\"");
+  // Text that is not JSON, and JSON that is not the field asked for, fail as such.
+  EXPECT_EQ(decimal_raw("nul", "size").error().code, ErrorCode::kMalformedJson);
+  EXPECT_EQ(decimal_raw("true", "size").error().code, ErrorCode::kMalformedFrame);
 }
 
 TEST(WireParseInt, Boundaries) {

@@ -34,6 +34,9 @@ std::nullptr_t raise_error(const Error& error) {
     case ErrorCode::kInvalidKey:
     case ErrorCode::kInvalidField:
     case ErrorCode::kSigningFailed:
+    case ErrorCode::kMalformedJson:
+    case ErrorCode::kMalformedFrame:
+    case ErrorCode::kOtherFrame:
       return value_error(error.text);
     case ErrorCode::kOverflow:
     case ErrorCode::kPriceCollision:

@@ -67,19 +67,23 @@ std::string take_error_text() {
 }
 
 // A price the caller's state holds: None and "" give none, a bool is refused, a str is parsed, any
-// other object through its str(). Python errors become failures; none is left set.
-std::expected<std::optional<Decimal>, std::string> venue_object(PyObject* object) {
+// other object through its str(). Python errors become failures (kInvalidDecimal: the object is not
+// a price); none is left set.
+std::expected<std::optional<Decimal>, Error> venue_object(PyObject* object) {
   if (object == Py_None) return std::nullopt;
-  if (PyBool_Check(object)) return std::unexpected(std::string("a bool is not a price"));
+  const auto refused = [](std::string text) {
+    return std::unexpected(Error(ErrorCode::kInvalidDecimal, std::move(text)));
+  };
+  if (PyBool_Check(object)) return refused("a bool is not a price");
   Ref shown;
   const bool is_text = PyUnicode_Check(object);
   if (!is_text) {
     shown = Ref::steal(PyObject_Str(object));
-    if (!shown) return std::unexpected(take_error_text());
+    if (!shown) return refused(take_error_text());
   }
   Py_ssize_t size = 0;
   const char* utf8 = PyUnicode_AsUTF8AndSize(is_text ? object : shown.get(), &size);
-  if (utf8 == nullptr) return std::unexpected(take_error_text());
+  if (utf8 == nullptr) return refused(take_error_text());
   if (is_text && size == 0) return std::nullopt;
   return wire::parse_decimal(std::string_view(utf8, size_t(size)));
 }
