@@ -9,6 +9,7 @@
 #include "text/concat.h"
 #include "venues/kalshi.h"
 #include "venues/opinion.h"
+#include "venues/polymarket.h"
 
 namespace orvane::fuzz {
 
@@ -34,6 +35,29 @@ inline std::string describe(const kalshi::Message& m) {
 inline std::string describe(const opinion::DepthChange& change) {
   return change.token + " " + to_text(change.price) + " " + to_text(change.size) +
          (change.side == Side::Bid ? " bids" : " asks");
+}
+
+inline std::string describe(const polymarket::Decoded& decoded) {
+  const auto* messages = std::get_if<std::vector<polymarket::Message>>(&decoded);
+  if (messages == nullptr) return "refused";
+  const auto time = [](std::optional<int64_t> t) { return t ? std::to_string(*t) : "none"; };
+  std::string out;
+  for (const auto& message : *messages) {
+    if (const auto* b = std::get_if<polymarket::BookMessage>(&message)) {
+      out += concat("book ", b->asset_id, " ", b->market, " ", time(b->timestamp),
+                    " bids=", texts(b->bids), "asks=", texts(b->asks), compact_text(b->hash), " ",
+                    compact_text(b->tick_size), " ", compact_text(b->last_trade_price), "; ");
+      continue;
+    }
+    const auto& m = std::get<polymarket::PriceChange>(message);
+    out += concat("change ", m.market, " ", time(m.timestamp), ": ");
+    for (const auto& c : m.changes) {
+      out += concat(c.asset_id, " ", to_text(c.price), " ", to_text(c.size),
+                    c.side == Side::Bid ? " bid " : " ask ", compact_text(c.best_bid.json()), " ",
+                    compact_text(c.best_ask.json()), ", ");
+    }
+  }
+  return out;
 }
 
 // The decoded value as text, or "error: " and the error.

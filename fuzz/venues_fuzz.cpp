@@ -75,11 +75,13 @@ void opinion_frame(std::string_view text, Book& book) {
 }
 
 void polymarket_frame(std::string_view text, Book& book) {
+  const auto decoded = polymarket::decode(text);
   if (const auto plain = polymarket::read_plain(text)) {
     const auto general = polymarket::read(text);
     FUZZ_CHECK(general && *general == *plain);
+    // The plain records convert (into views of the frame) to what the general ones give.
+    FUZZ_CHECK(fuzz::describe(decoded) == fuzz::describe(polymarket::convert(*general)));
   }
-  const auto decoded = polymarket::decode(text);
   if (!decoded) return;
   const auto* messages = std::get_if<std::vector<polymarket::Message>>(&*decoded);
   if (messages == nullptr) return;

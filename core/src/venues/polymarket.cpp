@@ -201,8 +201,7 @@ std::expected<std::string, Error> text_of(Raw raw, bool plain) {
 }
 
 // text_of as a view: into the frame, or into `texts` when the text had to be built.
-std::expected<std::string_view, Error> view_of(Raw raw, bool plain,
-                                               std::forward_list<std::string>& texts) {
+std::expected<std::string_view, Error> view_of(Raw raw, bool plain, EscapedTexts& texts) {
   if (const auto content = content_of(raw, plain)) return *content;
   auto text = wire::text_raw(raw);
   if (!text) return std::unexpected(std::move(text.error()));
@@ -232,8 +231,7 @@ std::expected<LevelList, Error> levels_of(const std::optional<std::vector<RawLev
 }
 
 std::expected<std::vector<Change>, Error> changes_of(
-    const std::optional<std::vector<RawChange>>& raw, bool plain,
-    std::forward_list<std::string>& texts);
+    const std::optional<std::vector<RawChange>>& raw, bool plain, EscapedTexts& texts);
 
 // Moves a successful result into `out`, or its error into `error`; false on error. Chained with &&,
 // the conversions of a record run in order and stop at the first failure.
@@ -298,8 +296,7 @@ std::expected<Decoded, Error> convert_all(const std::vector<RawMessage>& raw, bo
 }
 
 std::expected<std::vector<Change>, Error> changes_of(
-    const std::optional<std::vector<RawChange>>& raw, bool plain,
-    std::forward_list<std::string>& texts) {
+    const std::optional<std::vector<RawChange>>& raw, bool plain, EscapedTexts& texts) {
   std::vector<Change> out;
   if (!raw) return out;
   out.reserve(raw->size());
@@ -363,7 +360,7 @@ std::expected<LevelList, Error> levels(const std::optional<std::vector<RawLevel>
 }
 
 std::expected<std::vector<Change>, Error> price_changes(
-    const std::optional<std::vector<RawChange>>& raw, std::forward_list<std::string>& texts) {
+    const std::optional<std::vector<RawChange>>& raw, EscapedTexts& texts) {
   return changes_of(raw, false, texts);
 }
 

@@ -94,13 +94,22 @@ struct Change {
   Reported best_ask;
 };
 
+// The decoded texts of members written with escapes: a list, whose strings stay in place when it
+// moves. It does not copy, so neither does a message whose views point into it.
+struct EscapedTexts : std::forward_list<std::string> {
+  EscapedTexts() = default;
+  EscapedTexts(EscapedTexts&&) noexcept = default;
+  EscapedTexts& operator=(EscapedTexts&&) noexcept = default;
+  EscapedTexts(const EscapedTexts&) = delete;
+  EscapedTexts& operator=(const EscapedTexts&) = delete;
+  ~EscapedTexts() = default;
+};
+
 struct PriceChange {
   std::optional<int64_t> timestamp;  // milliseconds
   std::string_view market;
   std::vector<Change> changes;
-  // The decoded texts of members written with escapes. A list: its strings stay in place when the
-  // message moves.
-  std::forward_list<std::string> texts = {};
+  EscapedTexts texts = {};
 };
 
 using Message = std::variant<BookMessage, PriceChange>;
@@ -133,7 +142,7 @@ std::expected<LevelList, Error> levels(const std::optional<std::vector<RawLevel>
 
 // The changes in order; texts written with escapes are decoded into `texts`.
 std::expected<std::vector<Change>, Error> price_changes(
-    const std::optional<std::vector<RawChange>>& raw, std::forward_list<std::string>& texts);
+    const std::optional<std::vector<RawChange>>& raw, EscapedTexts& texts);
 
 // Bid exactly when the member is a JSON string equal to "BUY" after upper-casing (so "buy" but not
 // "Buy "); null, absent and every other value are asks.

@@ -16,9 +16,9 @@ std::vector<pm::Message> messages(std::string_view text) {
   auto decoded = pm::decode(text);
   EXPECT_TRUE(decoded.has_value()) << text << ": " << decoded.error().text;
   if (!decoded) return {};
-  const auto* list = std::get_if<std::vector<pm::Message>>(&*decoded);
+  auto* list = std::get_if<std::vector<pm::Message>>(&*decoded);
   EXPECT_NE(list, nullptr) << text << " was refused";
-  return list != nullptr ? *list : std::vector<pm::Message>{};
+  return list != nullptr ? std::move(*list) : std::vector<pm::Message>{};  // views stay valid
 }
 
 // "refused", the number of messages, or the error.
