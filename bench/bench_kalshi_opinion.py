@@ -10,89 +10,19 @@ from decimal import Decimal
 import orjson
 
 sys.path.insert(0, str(pathlib.Path(__file__).parent))
+sys.path.insert(1, str(pathlib.Path(__file__).parent.parent))
 from common import compare
 from orvane._core import LocalBook, kalshi_book_message, opinion_depth
-from orvane.ws.base import BookLevel
 
-ONE = Decimal(1)
-ZERO = Decimal(0)
-
-
-class PythonBook:
-    def __init__(self):
-        self.bids: dict[Decimal, Decimal] = {}
-        self.asks: dict[Decimal, Decimal] = {}
-        self.ready = False
-        self.sequence = None
-        self.timestamp = None
-
-
-def best(bids, asks):
-    return (max(bids) if bids else None), (min(asks) if asks else None)
+from reference import kalshi as reference
 
 
 def python_kalshi(raw, books):
-    frame = orjson.loads(raw)
-    kind = frame.get("type")
-    if kind not in ("orderbook_snapshot", "orderbook_delta"):
-        return None
-    msg = frame.get("msg") or {}
-    ticker = msg.get("market_ticker") or ""
-    seq = frame.get("seq")
-    if kind == "orderbook_snapshot":
-        yes = [(Decimal(p), Decimal(s)) for p, s in msg.get("yes_dollars_fp") or ()]
-        no = [(ONE - Decimal(p), Decimal(s)) for p, s in msg.get("no_dollars_fp") or ()]
-        book = books.get(ticker)
-        if book is None:
-            book = books[ticker] = PythonBook()
-        recovering = not book.ready and book.sequence is not None
-        book.bids = {p: s for p, s in yes if s > 0}
-        book.asks = {p: s for p, s in no if s > 0}
-        book.ready, book.sequence = True, seq
-        bids = tuple(BookLevel(p, book.bids[p]) for p in sorted(book.bids, reverse=True))
-        asks = tuple(BookLevel(p, book.asks[p]) for p in sorted(book.asks))
-        info = {"market_id": msg.get("market_id")}
-        return ("snapshot", ticker, recovering, bids, asks, *best(book.bids, book.asks), info)
-    price, change = Decimal(msg["price_dollars"]), Decimal(msg["delta_fp"])
-    yes = msg.get("side") == "yes"
-    if not yes:
-        price = ONE - price
-    book = books.get(ticker)
-    if book is None:
-        return None
-    if not book.ready:
-        book.sequence = seq
-        return None
-    levels = book.bids if yes else book.asks
-    size = levels.get(price, ZERO) + change
-    if size > 0:
-        levels[price] = size
-    else:
-        levels.pop(price, None)
-        size = ZERO
-    book.sequence, book.timestamp = seq, msg.get("ts_ms")
-    changed = (BookLevel(price, size),)
-    info = {"client_order_id": msg["client_order_id"]} if msg.get("client_order_id") else {}
-    bids, asks = (changed, ()) if yes else ((), changed)
-    return ("delta", ticker, bids, asks, *best(book.bids, book.asks), book.timestamp, info)
+    return reference.kalshi_book_message(raw, books, orjson.loads)
 
 
 def python_opinion(raw, book):
-    frame = orjson.loads(raw)
-    if frame.get("msgType") != "market.depth.diff":
-        return None
-    side = frame.get("side")
-    is_bids = isinstance(side, str) and side.lower() == "bids"
-    price, size = Decimal(str(frame["price"])), Decimal(str(frame["size"]))
-    levels = book.bids if is_bids else book.asks
-    if size > 0:
-        levels[price] = size
-    else:
-        levels.pop(price, None)
-        size = ZERO
-    changed = (BookLevel(price, size),)
-    bids, asks = (changed, ()) if is_bids else ((), changed)
-    return (bids, asks, *best(book.bids, book.asks))
+    return reference.opinion_depth(raw, book, orjson.loads)
 
 
 def snapshot_text(count, rng):
@@ -163,7 +93,7 @@ def main():
         number=20000,
     )
 
-    ours_book, python_book = LocalBook(), PythonBook()
+    ours_book, python_book = LocalBook(), reference.Book()
     for i in range(100):
         ours_book.set("bid", Decimal(i + 1) / 1000, 5)
         ours_book.set("ask", Decimal(i + 500) / 1000, 5)

@@ -9,7 +9,6 @@ from pathlib import Path
 
 import pytest
 from orvane._core import LocalBook
-from orvane.ws.base import BookLevel
 
 # One table of every entry point serves this check and the stress leak check.
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "stress"))
@@ -94,21 +93,6 @@ def test_calls_keep_no_references_to_arguments(call):
     for _ in range(20):
         call()
     assert [sys.getrefcount(o) for o in ARGUMENTS] == before
-
-
-def test_records_are_filled_directly(monkeypatch):
-    calls = []
-    monkeypatch.setattr(BookLevel, "__init__", lambda self, *args: calls.append(args))
-
-    def work():
-        book = LocalBook()
-        book.replace([("0.5", "2")], [("0.6", "2")])
-        (bid,), (ask,) = book.levels()
-        assert type(bid) is BookLevel and (bid.price, bid.size) == (Decimal("0.5"), 2)
-        return bid.price is book.best_bid, ask.price is book.best_ask, bid.size is ask.size
-
-    assert in_new_thread(work) == (True, True, True)
-    assert calls == []
 
 
 # Runs in a fresh interpreter, with its own BookLevel installed before the module first needs it;

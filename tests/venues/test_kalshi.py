@@ -8,7 +8,8 @@ import pytest
 from hypothesis import given
 from hypothesis import strategies as st
 from orvane._core import LocalBook, kalshi_book_message
-from orvane.ws.base import BookLevel
+
+from reference import kalshi as reference
 
 
 def frame(kind, seq, **msg) -> str:
@@ -100,45 +101,18 @@ deltas = st.lists(
 )
 
 
-def put(side, price, size, snapshot=True):
-    """The Python book: a later equal price keeps the first key's spelling; a snapshot skips
-    non-positive sizes, a delta that leaves one removes the level."""
-    key = next((k for k in side if k == price), price)
-    if size > 0:
-        side[key] = size
-    elif not snapshot:
-        side.pop(key, None)
-
-
-def model_levels(side, reverse):
-    return [(str(p), str(side[p])) for p in sorted(side, reverse=reverse)]
-
-
-def texts(levels):
-    return [(str(v.price), str(v.size)) for v in levels]
-
-
 @given(sides, sides, deltas, st.sampled_from([None, "m"]))
-def test_stream_matches_a_decimal_model(yes, no, changes, market_id):
-    bids, asks, books = {}, {}, {}
-    for price, size in yes:
-        put(bids, price, size)
-    for price, size in no:  # NO bids are asks at the complement, keeping the price's scale
-        put(asks, 1 - price, size)
+def test_stream_matches_the_model(yes, no, changes, market_id):
+    books, model = {}, {}
     wire = [[[str(p), str(s)] for p, s in pairs] for pairs in (yes, no)]
-    event = run(snap(*wire, market_id=market_id), books)
-    assert event[:3] == ("snapshot", "T", False) and event[7] == {"market_id": market_id}
-    assert texts(event[3]) == model_levels(bids, True)
-    assert texts(event[4]) == model_levels(asks, False)
-    assert event[5:7] == (max(bids, default=None), min(asks, default=None))
-    for seq, (side, price, change) in enumerate(changes, 2):
-        levels, key = (bids, price) if side == "yes" else (asks, 1 - price)
-        size = levels.get(key, 0) + change
-        put(levels, key, size, snapshot=False)
-        event = run(delta(str(price), side, seq, str(change)), books)
-        level = (BookLevel(key, max(size, Decimal(0))),)
-        assert event[:4] == ("delta", "T", *((level, ()) if side == "yes" else ((), level)))
-        assert event[4:6] == (max(bids, default=None), min(asks, default=None))
-        assert (event[6], event[7], books["T"].sequence) == (None, {}, seq)
-    assert texts(books["T"].levels()[0]) == model_levels(bids, True)
-    assert texts(books["T"].levels()[1]) == model_levels(asks, False)
+    raws = [snap(*wire, market_id=market_id)]
+    raws += [delta(str(p), side, seq, str(c)) for seq, (side, p, c) in enumerate(changes, 2)]
+    for raw in raws:
+        # repr shows each Decimal's digits: equal prices keep their first spelling, NO prices
+        # their scale
+        assert repr(run(raw, books)) == repr(reference.kalshi_book_message(raw, model))
+    book, expected = books["T"], model["T"]
+    assert repr(book.levels()) == repr(
+        (reference.ordered(expected.bids, True), reference.ordered(expected.asks, False))
+    )
+    assert (book.sequence, book.timestamp) == (expected.sequence, expected.timestamp)

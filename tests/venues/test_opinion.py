@@ -1,12 +1,14 @@
-"""Opinion depth changes: raw frame text to the delta event, applied to the book the caller picks
-(decoding errors are core/tests/opinion_test.cpp's)."""
+"""Opinion depth changes: raw frame text to the delta event, applied to the book the caller picks,
+against the pure-Python model (decoding errors are core/tests/opinion_test.cpp's)."""
 
 import json
-from decimal import Decimal
 
 import pytest
+from hypothesis import given
+from hypothesis import strategies as st
 from orvane._core import LocalBook, opinion_depth
-from orvane.ws.base import BookLevel
+
+from reference import kalshi as reference
 
 
 def change(**members) -> str:
@@ -14,32 +16,26 @@ def change(**members) -> str:
     return json.dumps({k: v for k, v in body.items() if v is not ...})
 
 
-@pytest.mark.parametrize(
-    ("side", "token", "on_bids"),
-    [("bids", "a", True), ("BIDS", 7, True), ("bid", None, False), (["bids"], ..., False)],
-)
-def test_event(side, token, on_bids):
-    book = LocalBook()  # not ready: changed all the same
-    book.set("ask", "0.60", "1")
-    message = opinion_depth(change(side=side, tokenId=token))
-    assert message.token == ("" if token in (None, ...) else str(token))
-    level = (BookLevel(Decimal("0.45"), Decimal(10)),)
-    if on_bids:
-        expected = (level, (), Decimal("0.45"), Decimal("0.60"))
-    else:
-        expected = ((), level, None, Decimal("0.45"))
-    assert message.apply(book) == expected
-    assert message.apply(book) == expected  # applying twice leaves the book as once
-    assert len(book.levels()[0 if on_bids else 1]) == (1 if on_bids else 2)
+# "side" is read case-insensitively and only "bids" is the bid side; prices and sizes come as
+# text or numbers, and a size of zero or below removes the level.
+sides = st.sampled_from(["bids", "BIDS", "Bids", "bid", ["bids"], "asks", None])
+prices = st.sampled_from([0.45, "0.45", "0.450", 0.5, "0.55", 1])
+sizes = st.sampled_from(["10", 10, 2.5, "0", 0, "-1"])
 
 
-@pytest.mark.parametrize("size", ["0", "-1", 0])
-def test_non_positive_size_removes_the_level_and_reports_zero(size):
-    book = LocalBook()
-    opinion_depth(change(side="bids")).apply(book)
-    bids, asks, best_bid, best_ask = opinion_depth(change(side="bids", size=size)).apply(book)
-    assert str(bids[0].size) == "0" and bids[0].price == Decimal("0.45")
-    assert (asks, best_bid, best_ask, book.levels()) == ((), None, None, ((), ()))
+@given(st.lists(st.tuples(sides, prices, sizes), max_size=8))
+def test_changes_match_the_model(changes):
+    book, model = LocalBook(), reference.Book()  # not ready: changed all the same
+    for side, price, size in changes:
+        raw = change(side=side, price=price, size=size)
+        assert repr(opinion_depth(raw).apply(book)) == repr(reference.opinion_depth(raw, model))
+    expected = (reference.ordered(model.bids, True), reference.ordered(model.asks, False))
+    assert repr(book.levels()) == repr(expected)
+
+
+@pytest.mark.parametrize(("token", "text"), [("a", "a"), (7, "7"), (None, ""), (..., "")])
+def test_token(token, text):
+    assert opinion_depth(change(tokenId=token)).token == text
 
 
 @pytest.mark.parametrize(
