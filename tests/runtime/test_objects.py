@@ -5,14 +5,12 @@ import subprocess
 import sys
 from concurrent.futures import ThreadPoolExecutor
 from decimal import Decimal
-from pathlib import Path
 
 import pytest
-from orvane._core import LocalBook
 
 # One table of every entry point serves this check and the stress leak check.
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "stress"))
 from entry_points import ARGUMENTS, CALLS
+from orvane._core import LocalBook
 
 CAPACITY = 1 << 14
 

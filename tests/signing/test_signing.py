@@ -5,6 +5,7 @@ import pickle
 import sys
 
 import pytest
+from entry_points import ADDRESS, KEY, OPINION_ORDER, POLYMARKET_ORDER, SIGNER
 from eth_account import Account
 from eth_account.messages import _hash_eip191_message, encode_typed_data
 from eth_utils import to_checksum_address
@@ -13,9 +14,9 @@ from hypothesis import strategies as st
 from orvane._core import Secp256k1Signer, polymarket_order_hash
 
 N = 0xFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFEBAAEDCE6AF48A03BBFD25E8CD0364141
-KEY = "0x4c0883a69102937d6231471b5dbb6204fe5129617082792ae468d01a3f362318"
-ADDRESS = Account.from_key(KEY).address
-SIGNER = Secp256k1Signer(KEY)
+# One order of each kind, shared with the stress table of entry points.
+ORDER = {k: v for k, v in POLYMARKET_ORDER.items() if k != "neg_risk"}
+OPINION = OPINION_ORDER
 EXCHANGE = "0xE111180000d2663C0091e4f400237545B87B996B"
 NEG_RISK_EXCHANGE = "0xe2222d279d744050d28e00520010520000310F59"
 
@@ -200,13 +201,6 @@ def test_polymarket_hash_and_signature_match_eth_account(order, neg_risk, signat
     assert signature[129:315] == order_type.encode() and signature[315:] == b"\x00\xba"
 
 
-ORDER = {
-    "salt": "12345", "maker": ADDRESS, "signer": ADDRESS, "token_id": "7" * 70,
-    "maker_amount": "1000000", "taker_amount": "2000000", "side": 0, "signature_type": 0,
-    "timestamp": "1700000000", "metadata": "0x", "builder": "0x01",
-}  # fmt: skip
-
-
 def test_polymarket_address_case_and_alignment():
     digest = polymarket_order_hash(**ORDER, neg_risk=False)
     for change in ({"maker": ADDRESS.lower()}, {"maker": "0x" + ADDRESS[2:].upper()},
@@ -238,12 +232,6 @@ def test_opinion_sign_order_matches_eth_account(order, key):
     assert signature == Account._sign_hash(digest, key).signature
     assert Account._recover_hash(digest, signature=signature) == Account.from_key(key).address
 
-
-OPINION = {
-    "salt": "1", "maker": ADDRESS, "signer": ADDRESS, "taker": "0x" + "0" * 40, "token_id": "2",
-    "maker_amount": "3", "taker_amount": "4", "expiration": "0", "nonce": "0", "fee_rate_bps": "0",
-    "side": 1, "signature_type": 0, "exchange": OPINION_EXCHANGE,
-}  # fmt: skip
 
 NOT_INT = "'str' object cannot be interpreted as an integer"
 OUT_OF_RANGE = "out of range integral type conversion attempted"
