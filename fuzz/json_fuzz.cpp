@@ -37,35 +37,28 @@ JsonStatus visit(JsonCursor& cursor) {
 // The whole value the plain reader gives for the next value, or nothing once it stops.
 std::optional<JsonValue> plain_value(PlainJsonReader& reader) {
   const char first = reader.peek();
-  if (first == '[') {
-    orvane::JsonArray elements;
-    const bool ok = reader.array([&] {
-      auto element = plain_value(reader);
-      if (element) elements.push_back(std::move(*element));
-      return element.has_value();
-    });
-    if (!ok) return std::nullopt;
-    return JsonValue::array(std::move(elements));
+  if (first != '[' && first != '{') {
+    const auto token = reader.value();
+    if (!token) return std::nullopt;
+    return orvane::plain_scalar(*token);
   }
-  if (first == '{') {
-    std::vector<orvane::JsonMember> members;
-    const bool ok = reader.object([&](std::string_view name) {
-      auto value = plain_value(reader);
-      if (value) members.push_back({std::string(name), std::move(*value)});
-      return value.has_value();
-    });
-    if (!ok) return std::nullopt;
-    return JsonValue::object(std::move(members));
-  }
-  const auto token = reader.value();
-  if (!token) return std::nullopt;
-  return orvane::plain_scalar(*token);
+  orvane::JsonArray elements;
+  std::vector<orvane::JsonMember> members;
+  const auto next = [&](std::string_view name) {
+    auto value = plain_value(reader);
+    if (!value) return false;
+    if (first == '[') elements.push_back(std::move(*value));
+    if (first == '{') members.push_back({std::string(name), std::move(*value)});
+    return true;
+  };
+  if (first == '[' ? !reader.array([&] { return next({}); }) : !reader.object(next)) return {};
+  return first == '[' ? JsonValue::array(std::move(elements))
+                      : JsonValue::object(std::move(members));
 }
 
 }  // namespace
 
 FUZZ_TARGET(json) {
-  const std::string_view text = orvane::fuzz::text_of(data, size);
   const auto general = orvane::parse_json(text);
   const auto fault = orvane::find_json_syntax_fault(text);
   // Range and depth are the general reader's own refusals, which the scanner does not judge.

@@ -36,7 +36,7 @@ TEST(FuzzReplay, KeptInputsThroughEveryTarget) {
     const std::string bytes{std::istreambuf_iterator<char>(file), {}};
     for (const auto& [name, run] : targets()) {
       SCOPED_TRACE(std::string(name) + " <- " + entry.path().string());
-      run(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+      run(bytes);
     }
     ++inputs;
   }

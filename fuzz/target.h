@@ -11,14 +11,10 @@
 
 namespace orvane::fuzz {
 
-using Entry = int (*)(const std::uint8_t* data, std::size_t size);
+using Entry = int (*)(std::string_view text);
 
 // Adds a target to the replay test's list; returns its position.
 int register_target(const char* name, Entry entry);
-
-inline std::string_view text_of(const std::uint8_t* data, std::size_t size) {
-  return {reinterpret_cast<const char*>(data), size};
-}
 
 // A broken invariant ends the process, as a fuzzer expects of a crash.
 [[noreturn]] inline void broken(const char* what, const char* file, int line) {
@@ -31,13 +27,18 @@ inline std::string_view text_of(const std::uint8_t* data, std::size_t size) {
 #define FUZZ_CHECK(condition) \
   ((condition) ? void() : ::orvane::fuzz::broken(#condition, __FILE__, __LINE__))
 
+// The body reads the input as `text`.
 #ifdef ORVANE_FUZZ_REPLAY
-#define FUZZ_TARGET(name)                                              \
-  static int name##_entry(const std::uint8_t* data, std::size_t size); \
-  [[maybe_unused]] static const int name##_registered =                \
-      ::orvane::fuzz::register_target(#name, name##_entry);            \
-  static int name##_entry(const std::uint8_t* data, std::size_t size)
+#define FUZZ_TARGET(name)                                   \
+  static int name##_entry(std::string_view text);           \
+  [[maybe_unused]] static const int name##_registered =     \
+      ::orvane::fuzz::register_target(#name, name##_entry); \
+  static int name##_entry(std::string_view text)
 #else
-#define FUZZ_TARGET(name) \
-  extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+#define FUZZ_TARGET(name)                                                             \
+  static int name##_entry(std::string_view text);                                     \
+  extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
+    return name##_entry({reinterpret_cast<const char*>(data), size});                 \
+  }                                                                                   \
+  static int name##_entry(std::string_view text)
 #endif

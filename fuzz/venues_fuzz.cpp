@@ -21,8 +21,8 @@ using namespace orvane;
 // The same frame behind a first member that only the general reader takes (an escaped name).
 std::string behind_escaped_member(std::string_view text) {
   if (text.size() < 2 || text[0] != '{') return {};
-  const bool empty = text.substr(1).find_first_not_of(" \t\r\n") != std::string_view::npos &&
-                     text[text.find_first_not_of(" \t\r\n", 1)] == '}';
+  const std::size_t next = text.find_first_not_of(" \t\r\n", 1);
+  const bool empty = next != std::string_view::npos && text[next] == '}';
   return std::string(R"({"\u0070ad":0)") + (empty ? "" : ",") + std::string(text.substr(1));
 }
 
@@ -63,11 +63,7 @@ Decoded both_ways(Decoded (*decode)(std::string_view), std::string_view text) {
 void kalshi_frame(std::string_view text, Book& book) {
   const auto message = both_ways(kalshi::decode, text);
   if (!message) return;
-  if (const auto* snapshot = std::get_if<kalshi::Snapshot>(&message->book)) {
-    kalshi::apply(book, *snapshot);
-  } else {
-    (void)kalshi::apply(book, std::get<kalshi::Delta>(message->book));
-  }
+  std::visit([&](const auto& change) { (void)kalshi::apply(book, change); }, message->book);
 }
 
 void opinion_frame(std::string_view text, Book& book) {
@@ -82,8 +78,8 @@ void polymarket_frame(std::string_view text, Book& book) {
     // The plain records convert (into views of the frame) to what the general ones give.
     FUZZ_CHECK(fuzz::describe(decoded) == fuzz::describe(polymarket::convert(*general)));
   }
-  if (!decoded) return;
-  const auto* messages = std::get_if<std::vector<polymarket::Message>>(&*decoded);
+  const auto* messages =
+      decoded ? std::get_if<std::vector<polymarket::Message>>(&*decoded) : nullptr;
   if (messages == nullptr) return;
   for (const auto& message : *messages) {
     if (const auto* snapshot = std::get_if<polymarket::BookMessage>(&message)) {
@@ -99,8 +95,7 @@ void polymarket_frame(std::string_view text, Book& book) {
 void polymarket_us_frame(std::string_view text, Book& book) {
   const auto general = polymarket_us::decode(text);
   if (const auto plain = polymarket_us::decode_plain(text)) {
-    FUZZ_CHECK(plain->has_value() == general.has_value());
-    FUZZ_CHECK(general ? **plain == *general : plain->error() == general.error());
+    FUZZ_CHECK(*plain == general);
   }
   if (general) replace(book, general->bids, general->asks);
 }
@@ -108,7 +103,6 @@ void polymarket_us_frame(std::string_view text, Book& book) {
 }  // namespace
 
 FUZZ_TARGET(venues) {
-  const std::string_view text = orvane::fuzz::text_of(data, size);
   Book book;
   replace(book, LevelList{{*parse("0.4"), *parse("10")}}, LevelList{{*parse("0.6"), *parse("5")}});
   kalshi_frame(text, book);

@@ -8,7 +8,6 @@
 
 FUZZ_TARGET(wire) {
   namespace wire = orvane::wire;
-  const std::string_view text = orvane::fuzz::text_of(data, size);
   (void)wire::parse_decimal(text);
   (void)wire::parse_int(text);
   const wire::Raw raw = text;

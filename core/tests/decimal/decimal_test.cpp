@@ -9,19 +9,16 @@ namespace {
 
 // Accepted values and the accept-or-refuse verdict are checked against Python's decimal and a
 // model of the grammar by hypothesis (tests/decimal/test_decimal_properties.py), which sees
-// neither the reasons nor the canonical text: here the reasons, one case per path, and the
-// rounding as known answers.
+// neither the reasons nor the canonical text: here the reasons, one case per message, and the
+// rounding as known answers. Sums the Decimal fuzz target's 128-bit model aligns are its seeds'.
 
 constexpr const char* kMax = "79228162514264337593543950335";  // 2^96 - 1
 
 Decimal dec(std::string_view text) { return parse(text).value(); }
 
 // The canonical text (which spells out scale and sign), or the reason prefixed with "!".
-std::string shown(std::string_view text) {
-  const auto parsed = parse(text);
-  if (parsed) return to_text(*parsed);
-  EXPECT_EQ(parsed.error().code, ErrorCode::kInvalidDecimal) << text;
-  return "!" + parsed.error().text;
+std::string shown(const std::expected<Decimal, Error>& parsed) {
+  return parsed ? to_text(*parsed) : "!" + parsed.error().text;
 }
 
 TEST(DecimalParse, CanonicalTextOrReason) {
@@ -35,54 +32,40 @@ TEST(DecimalParse, CanonicalTextOrReason) {
       {"7922816251426433759354395033.54", "7922816251426433759354395033.5"},
       {"79228162514264337593543950335.4", kMax},
       // Without an exponent marker every failure reads the same.
-      {"", "!Failed to parse"},
       {"79228162514264337593543950336", "!Failed to parse"},
       {"79228162514264337593543950335.5", "!Failed to parse"},
       // Beyond scale 28 the value is rounded once, a half away from zero.
       {"1.5e-28", "0.0000000000000000000000000002"},
       {"-2.49e-28", "-0.0000000000000000000000000002"},
-      {"0.149e-27", "0.0000000000000000000000000001"},
-      {"0.00e-28", "0.0000000000000000000000000000"},
       {"e5", "!Invalid decimal: empty"},
       {"+e5", "!Invalid decimal: no digits found"},
       {"_1e5", "!Invalid decimal: must start lead with a number"},
       {"1..2e1", "!Invalid decimal: two decimal points"},
       {"xe5", "!Invalid decimal: unknown character"},
       // After the last kept digit only digits and underscores may follow.
-      {"0.12345678901234567890123456789.1e0", "!Invalid decimal: two decimal points"},
       {"0.12345678901234567890123456789xe0", "!Invalid decimal: unknown character"},
       {"79228162514264337593543950336e0", "!Invalid decimal: overflow from too many digits"},
       {"79228162514264337593543950335.5e0",
        "!Invalid decimal: overflow from mantissa after rounding"},
-      {"1e", "!Failed to parse"},
       {"1e4294967296", "!Failed to parse"},
       {"1e-30", "!Scale exceeds the maximum precision allowed: 30 > 28"},
       {"0e29", "!Scale exceeds the maximum precision allowed: 29 > 28"},
       {"8e28", "!Number exceeds maximum value that can be represented."},
   };
-  for (const auto& [text, expected] : cases) EXPECT_EQ(shown(text), expected) << text;
+  for (const auto& [text, expected] : cases) EXPECT_EQ(shown(parse(text)), expected) << text;
+  EXPECT_EQ(parse("").error().code, ErrorCode::kInvalidDecimal);
 }
 
 // Exact parsing refuses what plain parsing would round, and only that.
 TEST(DecimalParse, ExactRefusesRounding) {
   const std::pair<std::string, std::string> cases[] = {
-      {"0.5", "0.5"},
       {"0.5000000000000000000000000000000", "0.5000000000000000000000000000"},
       {"0.12345678901234567890123456789", "!Inexact decimal: more digits than a Decimal holds"},
       {"1.55E-27", "!Inexact decimal: more digits than a Decimal holds"},
       {"1.5E-27", "0.0000000000000000000000000015"},
       {"0.00000000000000000000000000001e1", "0.0000000000000000000000000001"},
-      {"abc", "!Failed to parse"},
   };
-  for (const auto& [text, expected] : cases) {
-    const auto parsed = parse_exact(text);
-    EXPECT_EQ(parsed ? to_text(*parsed) : "!" + parsed.error().text, expected) << text;
-  }
-}
-
-// Any other canonical text reads back to its value in the Decimal fuzz target.
-TEST(DecimalText, FromInteger) {
-  EXPECT_EQ(to_text(Decimal::from_integer(INT64_MIN)), "-9223372036854775808");
+  for (const auto& [text, expected] : cases) EXPECT_EQ(shown(parse_exact(text)), expected) << text;
 }
 
 // The fuzz target compares whatever aligns within 128 bits; these do not.
@@ -96,39 +79,29 @@ TEST(DecimalCompare, ByValue) {
   }
   EXPECT_FALSE(dec("0.5").same_representation(dec("0.50")));
   EXPECT_FALSE(dec("-0").same_representation(dec("0")));
+  EXPECT_EQ(to_text(Decimal::from_integer(INT64_MIN)), "-9223372036854775808");
 }
 
-// Expected values are those of Python's decimal with ROUND_HALF_EVEN at the scale the rule picks.
-// The Decimal fuzz target checks any sum its 128-bit model aligns; these anchor its rule (half to
-// even, the sign of a zero, the overflow texts) or lie past the model.
+// Python's decimal with ROUND_HALF_EVEN at the scale the rule picks, past the fuzz target's model
+// (too wide at the common scale: the fewest digits dropped), and the overflow texts.
 TEST(DecimalArithmetic, MatchesPythonDecimal) {
   const std::tuple<const char*, char, const char*, const char*> cases[] = {
-      {"-0.0", '-', "0", "-0.0"},
-      // Too wide at the common scale: the fewest digits dropped, half to even.
       {"10000000000", '+', "0.0000000000000000000000000001", "10000000000.000000000000000000"},
-      {"7922816251426433759354395032.5", '+', "0.05", "7922816251426433759354395032.6"},
-      {"7922816251426433759354395032.4", '+', "0.05", "7922816251426433759354395032.4"},
       {kMax, '-', "0.5000000000000000000000000000", "79228162514264337593543950334"},
       {"79228162514264337593543950334", '+', "0.50000000001", kMax},
-      // Not even scale 0 holds it.
-      {kMax, '+', "0.5", "Addition overflowed"},
-      {kMax, '-', "-1", "Subtraction overflowed"},
+      {kMax, '+', "0.5", "!Addition overflowed"},
+      {kMax, '-', "-1", "!Subtraction overflowed"},
   };
   for (const auto& [a, op, b, expected] : cases) {
     const auto result = op == '+' ? add(dec(a), dec(b)) : sub(dec(a), dec(b));
-    if (!result) {
-      EXPECT_EQ(result.error().code, ErrorCode::kOverflow);
-    }
-    EXPECT_EQ(result ? to_text(*result) : result.error().text, expected) << a << op << b;
+    EXPECT_EQ(shown(result), expected) << a << op << b;
   }
+  EXPECT_EQ(add(dec(kMax), dec("1")).error().code, ErrorCode::kOverflow);
 }
 
 TEST(DecimalNormalize, DropsTrailingFractionalZeros) {
-  const std::pair<const char*, const char*> cases[] = {{"1.500", "1.5"},
-                                                       {"100", "100"},
-                                                       {"-0.00", "-0"},
-                                                       {"10.10", "10.1"},
-                                                       {"1.0000000000000000000000000000", "1"}};
+  const std::pair<const char*, const char*> cases[] = {
+      {"1.500", "1.5"}, {"100", "100"}, {"-0.00", "-0"}, {"1.0000000000000000000000000000", "1"}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(to_text(normalize(dec(text))), expected);
 }
 

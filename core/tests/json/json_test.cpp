@@ -22,15 +22,10 @@ std::string error_of(std::string_view text) {
 }
 
 // Values that reach Python are checked against json.loads by hypothesis, and number texts through
-// both readers, underflow and long fractions with a zero integer part among them
-// (tests/json/test_pyjson.py); here the kinds at the edges it rarely draws: -0 and the integers
-// around each 64-bit range.
+// both readers (tests/json/test_pyjson.py); here the kinds at the edges it rarely draws: -0 and the
+// integers around each 64-bit range.
 TEST(JsonParse, ScalarAndNumberForms) {
-  struct Case {
-    const char* text;
-    JsonValue expected;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, JsonValue> cases[] = {
       {"-0", JsonValue::unsigned_integer(0)},
       {"9223372036854775808", JsonValue::unsigned_integer(9223372036854775808u)},
       {"-9223372036854775808", JsonValue::integer(INT64_MIN)},
@@ -38,13 +33,10 @@ TEST(JsonParse, ScalarAndNumberForms) {
       {"-9223372036854775809", JsonValue::floating(-9223372036854775809.0)},
       {"-2.4e-324", JsonValue::floating(-0.0)},
   };
-  for (const Case& c : cases) {
-    const JsonValue value = parsed(c.text);
-    EXPECT_EQ(value.kind(), c.expected.kind()) << c.text;
-    EXPECT_EQ(value, c.expected) << c.text;
-    if (value.kind() == JsonKind::Float) {
-      EXPECT_EQ(std::signbit(value.as_float()), std::signbit(c.expected.as_float())) << c.text;
-    }
+  for (const auto& [text, expected] : cases) {
+    const JsonValue value = parsed(text);
+    EXPECT_EQ(value.kind(), expected.kind()) << text;
+    EXPECT_EQ(compact_text(value), compact_text(expected)) << text;  // -0.0 keeps its sign
   }
 }
 
@@ -83,17 +75,13 @@ TEST(JsonParse, ErrorsNameTheFaultAndWhere) {
       {"[nul]", "expected ident at line 1 column 5"},
       {"01", "invalid number at line 1 column 2"},
       {"[1e400]", "number out of range at line 1 column 2"},
-      {"[-1.7976931348623159e308]", "number out of range at line 1 column 2"},
-      {"[1.]", "invalid number at line 1 column 4"},
       {"\"abc", "EOF while parsing a string at line 1 column 4"},
       {R"("\x")", "invalid escape at line 1 column 3"},
       {R"(["\ud800"])", "lone surrogate in hex escape at line 1 column 8"},
       {"\"a\x01\"",
        "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"},
       {"\"a\xff\"", "invalid UTF-8 at line 1 column 3"},
-      {"\"\xed\xa0\x80\"", "invalid UTF-8 at line 1 column 2"},  // an encoded surrogate
       {"[1,\n 2,\n x]", "expected value at line 3 column 2"},
-      {"[1,\n", "EOF while parsing a list at line 2 column 0"},
   };
   for (const auto& [text, error] : cases) EXPECT_EQ(error_of(text), error) << text;
 }
@@ -121,11 +109,9 @@ TEST(JsonParse, DepthLimit) {
 TEST(JsonText, FloatTextMatchesPythonRepr) {
   const std::pair<double, const char*> cases[] = {
       {1e-5, "1e-05"},
-      {1.5e-7, "1.5e-07"},
       {1e15, "1000000000000000.0"},
       {1e16, "1e+16"},
       {0x1.1c37937e07fffp+53, "9999999999999998.0"},
-      {1e22, "1e+22"},
       {0x1.0000000000000p+63, "9.223372036854776e+18"},
       {-2.5e-10, "-2.5e-10"},
       {0x0.0000000000001p-1022, "5e-324"},

@@ -69,15 +69,11 @@ TEST(PolymarketStream, AppliedLevelsGroupByAssetInFirstChangeOrder) {
 
   // Past the few assets it scans, the index finds the same entries.
   std::vector<std::string> ids;
-  ids.reserve(20);
   for (int i = 0; i < 20; ++i) ids.push_back("asset" + std::to_string(i));
-  std::vector<pm::Change> many;
-  many.reserve(3 * ids.size());
-  for (int round = 0; round < 3; ++round) {
-    for (const std::string& id : ids) many.push_back(change(id.c_str(), Side::Bid, "0.5"));
-  }
   pm::AppliedLevels grouped;
-  for (size_t i = 0; i < many.size(); ++i) grouped.record(many[i], i, *parse("1"));
+  for (size_t i = 0; i < 3 * ids.size(); ++i) {
+    grouped.record(change(ids[i % ids.size()].c_str(), Side::Bid, "0.5"), i, *parse("1"));
+  }
   ASSERT_EQ(grouped.assets().size(), ids.size());
   for (size_t k = 0; k < ids.size(); ++k) {
     EXPECT_EQ(grouped.assets()[k].asset_id, ids[k]);

@@ -43,26 +43,16 @@ TEST(WireParseDecimal, TrimsAndQuotes) {
 }
 
 TEST(WireDecimal, JsonShapes) {
-  const Case plain[] = {
-      {"\"0.5\"", "0.5"},
-      {"18446744073709551615", "18446744073709551615"},
-      {"true", "error: not a decimal: true"},
-      {"{\"value\":\"1\"}", "error: not a decimal: {\"value\":\"1\"}"},
-  };
-  for (const Case& c : plain) EXPECT_EQ(shown(plain_decimal(json(c.input))), c.expected) << c.input;
+  EXPECT_EQ(shown(plain_decimal(json("18446744073709551615"))), "18446744073709551615");
   const Case unwrapped[] = {
-      {"{\"value\":0.5}", "0.5"},
       {"{\"value\":\" 2 \"}", "2"},
-      {"{\"price\":1}", "error: not a decimal: null"},
       {"{}", "error: not a decimal: null"},
       {"{\"value\":{\"value\":\"1\"}}", "error: not a decimal: {\"value\":\"1\"}"},
   };
   for (const Case& c : unwrapped) EXPECT_EQ(shown(decimal(json(c.input))), c.expected) << c.input;
 
-  EXPECT_EQ(shown(decimal_at(json(R"({"price":"0.25"})"), "price")), "0.25");
   EXPECT_EQ(shown(decimal_at(json(R"({"price":null})"), "price")), "error: not a decimal: null");
   EXPECT_EQ(shown(decimal_at(json(R"({"size":1})"), "price")), "error: missing \"price\"");
-  EXPECT_EQ(shown(decimal_at(json("[1]"), "price")), "error: missing \"price\"");
   EXPECT_EQ(shown(decimal_at(json("{}"), "pri\"ce\n")), "error: missing \"pri\\\"ce\\n\"");
 }
 
@@ -84,8 +74,6 @@ TEST(WireDecimal, RawFields) {
 
 TEST(WireParseInt, Boundaries) {
   const Case cases[] = {
-      {" 7 ", "7"},
-      {"1_000", "1000"},
       {"_5_", "5"},
       {"-9223372036854775808", "-9223372036854775808"},
       {"000000000000000000000000042", "42"},
@@ -93,7 +81,6 @@ TEST(WireParseInt, Boundaries) {
       {"-9223372036854775809", "error: not an integer: \"-9223372036854775809\""},
       {"+-1", "error: not an integer: \"+-1\""},
       {"12 34", "error: not an integer: \"12 34\""},
-      {" 1.5", "error: not an integer: \" 1.5\""},
       {"\xd9\xa1", "error: not an integer: \"\xd9\xa1\""},  // ARABIC-INDIC DIGIT ONE is not ASCII
   };
   for (const Case& c : cases) EXPECT_EQ(shown(parse_int(c.input)), c.expected) << c.input;
@@ -110,9 +97,7 @@ TEST(WirePolymarketMs, SecondsOrMilliseconds) {
       {"null", "none"},
       {"\" \"", "error: not an integer: \" \""},
       {"1.5", "error: not an integer: 1.5"},
-      {"1e20", "error: not an integer: 1e+20"},
       {"9223372036854775808", "error: not an integer: 9223372036854775808"},
-      {"false", "error: not an integer: false"},
       {"-9300000000000000", "error: timestamp out of range: -9300000000000000"},
       {"\"-9300000000000000\"", "error: timestamp out of range: -9300000000000000"},
   };
@@ -128,15 +113,12 @@ TEST(WirePolymarketMs, SecondsOrMilliseconds) {
 
 TEST(WireText, FalsyValuesAreEmpty) {
   const Case cases[] = {
-      {"null", ""},
       {"false", ""},
       {"true", "True"},
       {"0", ""},
       {"-0.0", ""},
       {"7", "7"},
-      {"1.5", "1.5"},
       {"1e-7", "1e-07"},
-      {"\" a \"", " a "},
       {"[]", ""},
       {"[1]", "error: not text: [1]"},
       {"{\"b\":1,\"a\":[]}", "error: not text: {\"a\":[],\"b\":1}"},
