@@ -5,7 +5,7 @@ from decimal import Decimal
 
 from hypothesis import settings
 from hypothesis import strategies as st
-from hypothesis.stateful import RuleBasedStateMachine, invariant, precondition, rule
+from hypothesis.stateful import RuleBasedStateMachine, invariant, rule
 from orvane._core import LocalBook
 
 PRICES = ["0.5", "0.50", "0.1", "0.10", "0.45", "0.9", "1", "0.333"]
@@ -48,45 +48,37 @@ class BookModel(RuleBasedStateMachine):
     def view(self, side):
         return self.book.bids if side == "bid" else self.book.asks
 
-    def store(self, side, price, size):
-        levels = self.model["bid" if side == "bid" else "ask"]
-        if size <= 0:
+    def written(self, got, levels, price, size):
+        if size > 0:
+            levels[price] = size
+        else:
             levels.pop(price, None)
-            return Decimal(0)
-        levels[price] = size
-        return size
+        assert type(got) is Decimal and str(got) == str(size if size > 0 else Decimal(0))
 
     @rule(side=side_texts, price=prices, size=sizes)
     def set(self, side, price, size):
-        expected = self.store(side, key(price), key(size))
-        got = self.book.set(side, price, size)
-        assert type(got) is Decimal and str(got) == str(expected)
+        levels = self.model["bid" if side == "bid" else "ask"]
+        self.written(self.book.set(side, price, size), levels, key(price), key(size))
 
     @rule(side=side_texts, price=prices, delta=sizes)
     def add(self, side, price, delta):
-        current = self.model["bid" if side == "bid" else "ask"].get(key(price), Decimal(0))
-        expected = self.store(side, key(price), current + key(delta))
-        got = self.book.add(side, price, delta)
-        assert type(got) is Decimal and str(got) == str(expected)
+        levels = self.model["bid" if side == "bid" else "ask"]
+        size = levels.get(key(price), Decimal(0)) + key(delta)
+        self.written(self.book.add(side, price, delta), levels, key(price), size)
 
     @rule(bids=level_pairs, asks=level_pairs)
     def replace(self, bids, asks):
         # `replace` reads its input before it takes the book, so the input may read the book.
         self.book.replace((pair for pair in bids if self.book.bids is not None), iter(asks))
         for side, pairs in (("bid", bids), ("ask", asks)):
-            self.model[side] = {}
-            for price, size in pairs:
-                if key(size) > 0:
-                    self.model[side][key(price)] = key(size)
+            self.model[side] = {key(p): key(s) for p, s in pairs if key(s) > 0}
         self.ready = True
 
     @rule(side=sides, pairs=level_pairs, as_dict=st.booleans())
     def assign(self, side, pairs, as_dict):
         value = dict(pairs) if as_dict else pairs
         setattr(self.book, "bids" if side == "bid" else "asks", value)
-        self.model[side] = {}
-        for price, size in value.items() if as_dict else value:
-            self.model[side][key(price)] = key(size)
+        self.model[side] = {key(p): key(s) for p, s in (value.items() if as_dict else value)}
 
     @rule(side=sides, price=prices, size=sizes)
     def set_item(self, side, price, size):
@@ -105,10 +97,8 @@ class BookModel(RuleBasedStateMachine):
 
     @rule(ready=st.booleans())
     def set_ready(self, ready):
-        self.book.ready = ready
-        self.ready = ready
+        self.book.ready = self.ready = ready
 
-    @precondition(lambda self: self.ready)
     @rule()
     def invalidate(self):
         self.book.invalidate()
@@ -117,11 +107,9 @@ class BookModel(RuleBasedStateMachine):
     # Any non-negative depth is valid; past 64 bits it means every level.
     @rule(depth=st.none() | st.integers(0, 4) | st.sampled_from([2**63, 2**64, 2**200]))
     def levels(self, depth):
-        bids, asks = self.book.levels(depth)
-        expected_bids = sorted(self.model["bid"].items(), reverse=True)[:depth]
-        expected_asks = sorted(self.model["ask"].items())[:depth]
-        assert text((r.price, r.size) for r in bids) == text(expected_bids)
-        assert text((r.price, r.size) for r in asks) == text(expected_asks)
+        for rows, side in zip(self.book.levels(depth), ("bid", "ask"), strict=True):
+            want = sorted(self.model[side].items(), reverse=side == "bid")[:depth]
+            assert text((row.price, row.size) for row in rows) == text(want)
 
     @rule(face=st.sampled_from([None, "1", "0.5", "100"]))
     def mirrored(self, face):

@@ -25,7 +25,6 @@ FAILING_WRITES = [
     (lambda b: b.replace([(0.5,)], []), ValueError, "expected tuple of length 2, but got tuple of length 1"),
     (lambda b: b.replace([], [(1, "x")]), ValueError, "Failed to parse"),
     (lambda b: b.replace([], (("0.1", 1 / x) for x in (1, 0))), ZeroDivisionError, "division by zero"),
-    (lambda b: setattr(b, "asks", {0.1: 1, "y": 2}), ValueError, "Failed to parse"),
     # A view iterates prices, not pairs, also when it is a view of the book being written.
     (lambda b: b.replace(b.bids, []), TypeError, f"'Decimal' {NOT_TUPLE}"),
     (lambda b: setattr(b, "asks", b.asks), TypeError, f"'Decimal' {NOT_TUPLE}"),
@@ -45,20 +44,15 @@ def test_failed_writes_change_nothing(call, kind, message, snapshot):
     book.invalidate()  # no access was left behind
 
 
-def test_numpy_bools_identity_and_no_deleters():
+def test_properties_have_no_deleters():
     book = LocalBook()
-    book.ready = NumpyBool(lambda: None)
-    assert book.ready is True
-    assert book.__eq__(book) and book != LocalBook() and len({book, book, LocalBook()}) == 2
     for name in ("bids", "asks", "sequence", "timestamp", "ready"):
         with pytest.raises(AttributeError, match="^property has no deleter$"):
             delattr(book, name)
 
 
 def test_cycles_through_fields_and_views_are_collected():
-    class Marker:
-        pass
-
+    Marker = type("Marker", (), {})
     first, second, marker = LocalBook(), LocalBook(), Marker()
     first.sequence, first.timestamp = first.bids, Marker()
     second.timestamp, marker.book = marker, second
@@ -69,7 +63,7 @@ def test_cycles_through_fields_and_views_are_collected():
 
 
 class StrHook:
-    """Runs `action` whenever the module takes its text (or, below, its integer or truth)."""
+    """Runs `action` whenever the module takes its text (or, below, its integer or numpy truth)."""
 
     def __init__(self, action, text="0.5"):
         self.action, self.text = action, text
@@ -79,19 +73,9 @@ class StrHook:
         return self.text
 
 
-class IndexHook(StrHook):
-    def __index__(self):
-        self.action()
-        return 1
-
-
-class NumpyBool(StrHook):
-    def __bool__(self):
-        self.action()
-        return True
-
-
-NumpyBool.__name__, NumpyBool.__module__ = "bool_", "numpy"
+IndexHook = type("IndexHook", (StrHook,), {"__index__": lambda self: (self.action(), 1)[1]})
+NumpyBool = type("bool_", (StrHook,), {"__bool__": lambda self: (self.action(), True)[1]})
+NumpyBool.__module__ = "numpy"
 SHARED, EXCLUSIVE = "Already mutably borrowed", "Already borrowed"
 RUNTIME, INVARIANT = "RuntimeError", "InvariantFailure"
 
@@ -137,10 +121,8 @@ def test_mirrored_refuses_to_merge_levels_that_round_together():
     book.replace([], [("1E-28", 5), ("2E-28", 7)])
     with pytest.raises(BaseException) as info:
         book.mirrored(10**28)
-    assert (type(info.value).__name__, str(info.value)) == (
-        "InvariantFailure",
-        "Mirrored prices collided",
-    )
+    assert type(info.value).__name__ == "InvariantFailure"
+    assert str(info.value) == "Mirrored prices collided"
     assert book.asks == {Decimal("1E-28"): 5, Decimal("2E-28"): 7}
 
 
