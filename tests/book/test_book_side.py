@@ -68,9 +68,7 @@ def test_equality_between_views_and_unsupported_operations(book):
         hash(book.bids)
 
 
-def test_views_are_live_and_keep_their_book():
-    book = LocalBook()
-    book.set("ask", 1, 1)
+def test_views_are_live_and_keep_their_book(book):
     asks, bids = book.asks, book.bids
     book.replace([], [("0.7", 1)])
     assert asks == {"0.7": 1} and not bids and len(bids) == 0

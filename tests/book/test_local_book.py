@@ -8,13 +8,13 @@ import weakref
 from decimal import Decimal
 
 import pytest
-from orvane._core import LocalBook
+from orvane._core import LocalBook, router_view
 
 
 def test_repr_and_a_new_book():
     book = LocalBook()
+    assert book.sequence is book.timestamp is None
     assert repr(book) == "LocalBook(ready=False, bids=0, asks=0)"
-    assert (book.sequence, book.timestamp) == (None, None)
     book.replace([("0.3", 3), ("0.2", 1), ("0.25", 1)], [("0.4", 1)] * 5)
     assert repr(book) == "LocalBook(ready=True, bids=3, asks=1)"
 
@@ -80,7 +80,7 @@ SHARED, EXCLUSIVE = "Already mutably borrowed", "Already borrowed"
 RUNTIME, INVARIANT = "RuntimeError", "InvariantFailure"
 
 # Python code run by an argument's conversion touches the book the method holds. Through the
-# book's own methods that is a RuntimeError; through a view it is an internal failure.
+# book's own methods that is a RuntimeError; through a view or the router an internal failure.
 # (`replace` and the side setters read their input before taking the book: test_book_model.)
 REENTRY = [
     (lambda b: b.add("bid", IndexHook(lambda: b.best_bid), 1), RUNTIME, SHARED),
@@ -90,6 +90,7 @@ REENTRY = [
     (lambda b: setattr(b, "ready", NumpyBool(lambda: b.timestamp)), RUNTIME, SHARED),
     (lambda b: b.set("bid", StrHook(lambda: "0.5" in b.asks), 1), INVARIANT, SHARED),
     (lambda b: b.levels(IndexHook(lambda: b.bids.__setitem__("0.1", 1))), INVARIANT, EXCLUSIVE),
+    (lambda b: b.set("bid", StrHook(lambda: router_view(b, False)), 1), INVARIANT, SHARED),
 ]  # fmt: skip
 
 
