@@ -69,7 +69,7 @@ class BookModel(RuleBasedStateMachine):
     @rule(bids=level_pairs, asks=level_pairs)
     def replace(self, bids, asks):
         # `replace` reads its input before it takes the book, so the input may read the book.
-        self.book.replace((pair for pair in bids if self.book.bids is not None), iter(asks))
+        self.book.replace((pair for pair in bids if self.book.levels(0)), iter(asks))
         for side, pairs in (("bid", bids), ("ask", asks)):
             self.model[side] = {key(p): key(s) for p, s in pairs if key(s) > 0}
         self.ready = True
