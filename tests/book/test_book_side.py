@@ -6,7 +6,7 @@ from decimal import Decimal
 from types import MappingProxyType
 
 import pytest
-from orvane._core import BookSide, LocalBook
+from orvane._core import LocalBook
 
 
 @pytest.fixture
@@ -25,21 +25,15 @@ def test_missing_or_unconvertible_keys(book, key, snapshot):
         with pytest.raises(KeyError) as info:
             action(key)
         assert info.value.args == (key,) and info.value.args[0] is key
-    assert key not in side and side.get(key) is None and side.get(key, 7) == 7
-    assert side.pop(key, 7) == 7
-    with pytest.raises(TypeError) as info:
+    assert key not in side and side.get(key) is None and side.get(key, 7) == 7 == side.pop(key, 7)
+    with pytest.raises(TypeError, match=r"^pop expected at most 2 arguments, got 3$"):
         side.pop(key, 7, 8)
-    assert str(info.value) == "pop expected at most 2 arguments, got 3"
     assert snapshot(book) == before
 
 
-def test_true_is_price_one_copy_and_repr(book):
-    book.asks[1] = 3
-    assert book.asks[True] == 3 and True in book.asks
-    copied = book.bids.copy()
-    assert type(copied) is dict and list(copied.items()) == book.bids.items()
+def test_copy_and_repr(book):
+    assert type(book.bids.copy()) is dict
     assert repr(book.bids) == "{Decimal('0.4'): Decimal('2.50'), Decimal('0.5'): Decimal('10')}"
-    assert repr(LocalBook().asks) == "{}"
 
 
 class Broken(Mapping):
@@ -49,20 +43,15 @@ class Broken(Mapping):
         raise LookupError("broken mapping")
 
 
-@pytest.mark.parametrize(
-    ("other", "equal"),
-    [
-        ({0.5: 10, 0.4: Decimal("2.5")}, True),
-        ({"0.50": "10.0", "0.4": 2.5}, True),
-        (MappingProxyType({"0.5": 10, "0.4": "2.50"}), True),
-        ({0.5: 10}, False),
-        ({0.5: 10, 0.4: 3}, False),
-        ({0.5: 10, 0.3: "2.50"}, False),
-        ({0.5: 10, 0.4: "x"}, False),
-        ({0.5: 10, (0, 4): 2.5}, False),
-        ([("0.5", 10), ("0.4", "2.50")], False),
-    ],
-)
+EQUALITY = [  # (other, whether the bids equal it)
+    ({0.5: 10, 0.4: Decimal("2.5")}, True), ({"0.50": "10.0", "0.4": 2.5}, True),
+    (MappingProxyType({"0.5": 10, "0.4": "2.50"}), True), ({0.5: 10}, False),
+    ({0.5: 10, 0.4: 3}, False), ({0.5: 10, 0.3: "2.50"}, False), ({0.5: 10, 0.4: "x"}, False),
+    ({0.5: 10, (0, 4): 2.5}, False), ([("0.5", 10), ("0.4", "2.50")], False),
+]  # fmt: skip
+
+
+@pytest.mark.parametrize(("other", "equal"), EQUALITY)
 def test_equality_with_mappings(book, other, equal):
     assert (book.bids == other) is equal and (book.bids != other) is not equal
     assert (other == book.bids) is equal
@@ -75,18 +64,12 @@ def test_equality_between_views_and_unsupported_operations(book):
     assert book.bids.__eq__([]) is NotImplemented
     with pytest.raises(LookupError, match="broken mapping"):
         _ = book.bids == Broken()
-    with pytest.raises(TypeError):
-        _ = book.bids < book.asks
-    with pytest.raises(TypeError) as info:
+    with pytest.raises(TypeError, match="^unhashable type: 'BookSide'$"):
         hash(book.bids)
-    assert str(info.value) == "unhashable type: 'BookSide'"
 
 
-def test_views_are_live_and_keep_their_book():
-    book = LocalBook()
-    book.set("ask", 1, 1)
+def test_views_are_live_and_keep_their_book(book):
     asks, bids = book.asks, book.bids
-    assert asks is not book.asks and type(asks) is BookSide
     book.replace([], [("0.7", 1)])
     assert asks == {"0.7": 1} and not bids and len(bids) == 0
     del book
