@@ -2,6 +2,7 @@
 
 import copy
 import pickle
+import re
 import sys
 
 import pytest
@@ -20,44 +21,40 @@ OPINION = OPINION_ORDER
 EXCHANGE = "0xE111180000d2663C0091e4f400237545B87B996B"
 NEG_RISK_EXCHANGE = "0xe2222d279d744050d28e00520010520000310F59"
 
-DOMAIN_TYPE = [
-    {"name": name, "type": kind}
-    for name, kind in [("name", "string"), ("version", "string"), ("chainId", "uint256"),
-                       ("verifyingContract", "address")]
-]  # fmt: skip
-# (parameter, EIP-712 field, EIP-712 type), in the order of each Order type string.
-POLYMARKET_FIELDS = [
-    ("salt", "salt", "uint256"), ("maker", "maker", "address"), ("signer", "signer", "address"),
-    ("token_id", "tokenId", "uint256"), ("maker_amount", "makerAmount", "uint256"),
-    ("taker_amount", "takerAmount", "uint256"), ("side", "side", "uint8"),
-    ("signature_type", "signatureType", "uint8"), ("timestamp", "timestamp", "uint256"),
-    ("metadata", "metadata", "bytes32"), ("builder", "builder", "bytes32"),
-]  # fmt: skip
-OPINION_FIELDS = [
-    ("salt", "salt", "uint256"), ("maker", "maker", "address"), ("signer", "signer", "address"),
-    ("taker", "taker", "address"), ("token_id", "tokenId", "uint256"),
-    ("maker_amount", "makerAmount", "uint256"), ("taker_amount", "takerAmount", "uint256"),
-    ("expiration", "expiration", "uint256"), ("nonce", "nonce", "uint256"),
-    ("fee_rate_bps", "feeRateBps", "uint256"), ("side", "side", "uint8"),
-    ("signature_type", "signatureType", "uint8"),
-]  # fmt: skip
-WRAPPER_FIELDS = [
-    (None, "contents", "Order"), (None, "name", "string"), (None, "version", "string"),
-    (None, "chainId", "uint256"), (None, "verifyingContract", "address"), (None, "salt", "bytes32"),
-]  # fmt: skip
+# The EIP-712 types, as their type strings: eth-account is given the members they list.
+DOMAIN_TYPE = "EIP712Domain(string name,string version,uint256 chainId,address verifyingContract)"
+POLYMARKET_TYPE = (
+    "Order(uint256 salt,address maker,address signer,uint256 tokenId,uint256 makerAmount,"
+    "uint256 takerAmount,uint8 side,uint8 signatureType,uint256 timestamp,bytes32 metadata,"
+    "bytes32 builder)"
+)
+OPINION_TYPE = (
+    "Order(uint256 salt,address maker,address signer,address taker,uint256 tokenId,"
+    "uint256 makerAmount,uint256 takerAmount,uint256 expiration,uint256 nonce,uint256 feeRateBps,"
+    "uint8 side,uint8 signatureType)"
+)
+WRAPPER_TYPE = (
+    "TypedDataSign(Order contents,string name,string version,uint256 chainId,"
+    "address verifyingContract,bytes32 salt)"
+)
 
 
-def members(fields):
-    return [{"name": name, "type": kind} for _, name, kind in fields]
+def fields(type_string):
+    """(parameter, EIP-712 field, EIP-712 type) of each member: tokenId is token_id, and so on."""
+    members = re.findall(r"(\w+) (\w+)", type_string)
+    return [(re.sub("([A-Z])", r"_\1", name).lower(), name, kind) for kind, name in members]
 
 
-def typed(fields, **extra):
-    return {"EIP712Domain": DOMAIN_TYPE, "Order": members(fields)} | extra
+def typed(*type_strings):
+    return {
+        text[: text.index("(")]: [{"name": name, "type": kind} for _, name, kind in fields(text)]
+        for text in (DOMAIN_TYPE, *type_strings)
+    }
 
 
-def message(fields, order):
+def message(type_string, order):
     """The order (keyed by parameter) keyed by EIP-712 field, for eth-account."""
-    return {name: order[parameter] for parameter, name, _ in fields}
+    return {name: order[parameter] for parameter, name, _ in fields(type_string)}
 
 
 def eip712(types, primary, domain, message):
@@ -69,15 +66,18 @@ def eip712(types, primary, domain, message):
 
 uint256 = st.integers(0, 2**256 - 1)
 addresses = st.binary(min_size=20, max_size=20).map(to_checksum_address)
-byte = st.integers(0, 255)
 keys = st.integers(1, N - 1).map(lambda k: f"{k:064x}")
+VALUES = {
+    "uint256": uint256,
+    "address": addresses,
+    "uint8": st.integers(0, 255),
+    "bytes32": uint256,
+}
 
-# Orders as values (ints, checksummed addresses), keyed by parameter name.
-polymarket_orders = st.fixed_dictionaries({
-    "salt": uint256, "maker": addresses, "signer": addresses, "token_id": uint256,
-    "maker_amount": uint256, "taker_amount": uint256, "side": byte, "signature_type": byte,
-    "timestamp": uint256, "metadata": uint256, "builder": st.integers(0, 2**16),
-})  # fmt: skip
+
+def orders(type_string, **extra):
+    """Orders as values (ints, checksummed addresses), keyed by parameter name."""
+    return st.fixed_dictionaries({p: VALUES[kind] for p, _, kind in fields(type_string)} | extra)
 
 
 def texts(order):
@@ -92,7 +92,7 @@ def polymarket_arguments(order, neg_risk):
 
 
 def polymarket_message(order):
-    return message(POLYMARKET_FIELDS, order) | {
+    return message(POLYMARKET_TYPE, order) | {
         "metadata": order["metadata"].to_bytes(32, "big"),
         "builder": order["builder"].to_bytes(32, "big"),
     }
@@ -174,14 +174,12 @@ def test_signer_is_immutable_and_not_copyable():
     assert not hasattr(SIGNER, "__dict__")
 
 
-@given(polymarket_orders, st.booleans(), st.sampled_from([0, 1, 2, 3, 4]))
+@given(orders(POLYMARKET_TYPE), st.booleans(), st.sampled_from([0, 1, 2, 3, 4]))
 def test_polymarket_hash_and_signature_match_eth_account(order, neg_risk, signature_type):
     order = order | {"signature_type": signature_type}
     arguments = polymarket_arguments(order, neg_risk)
     domain = polymarket_domain(neg_risk)
-    plain, plain_digest = eip712(
-        typed(POLYMARKET_FIELDS), "Order", domain, polymarket_message(order)
-    )
+    plain, plain_digest = eip712(typed(POLYMARKET_TYPE), "Order", domain, polymarket_message(order))
     signature = bytes.fromhex(SIGNER.polymarket_sign_order(**arguments)[2:])
     assert polymarket_order_hash(**arguments) == "0x" + plain_digest.hex()  # for type 3 too
     if signature_type != 3:
@@ -192,13 +190,13 @@ def test_polymarket_hash_and_signature_match_eth_account(order, neg_risk, signat
         "contents": polymarket_message(order), "name": "DepositWallet", "version": "1",
         "chainId": 137, "verifyingContract": order["signer"], "salt": bytes(32),
     }  # fmt: skip
-    types = typed(POLYMARKET_FIELDS, TypedDataSign=members(WRAPPER_FIELDS))
-    _, wallet_digest = eip712(types, "TypedDataSign", domain, wrapper)
-    order_type = "Order(" + ",".join(f"{kind} {name}" for _, name, kind in POLYMARKET_FIELDS) + ")"
+    _, wallet_digest = eip712(
+        typed(POLYMARKET_TYPE, WRAPPER_TYPE), "TypedDataSign", domain, wrapper
+    )
     assert len(signature) == 317 and wallet_digest != plain_digest
     assert signature[:65] == Account._sign_hash(wallet_digest, KEY).signature
     assert signature[65:97] == plain.header and signature[97:129] == plain.body
-    assert signature[129:315] == order_type.encode() and signature[315:] == b"\x00\xba"
+    assert signature[129:315] == POLYMARKET_TYPE.encode() and signature[315:] == b"\x00\xba"
 
 
 def test_polymarket_address_case_and_alignment():
@@ -211,18 +209,13 @@ def test_polymarket_address_case_and_alignment():
 
 
 OPINION_EXCHANGE = "0x5f45344126d6488025b0b84a3a8189f2487a7246"
-opinion_orders = st.fixed_dictionaries({
-    "salt": uint256, "maker": addresses, "signer": addresses, "taker": addresses, "token_id": uint256,
-    "maker_amount": uint256, "taker_amount": uint256, "expiration": uint256, "nonce": uint256,
-    "fee_rate_bps": uint256, "side": byte, "signature_type": byte, "exchange": addresses,
-})  # fmt: skip
 
 
-@given(opinion_orders, keys)
+@given(orders(OPINION_TYPE, exchange=addresses), keys)
 def test_opinion_sign_order_matches_eth_account(order, key):
     domain = {"name": "OPINION CTF Exchange", "version": "1", "chainId": 56,
               "verifyingContract": order["exchange"]}  # fmt: skip
-    _, digest = eip712(typed(OPINION_FIELDS), "Order", domain, message(OPINION_FIELDS, order))
+    _, digest = eip712(typed(OPINION_TYPE), "Order", domain, message(OPINION_TYPE, order))
     # Opinion addresses are read in any case, with or without the prefix.
     arguments = texts(order) | {
         "maker": order["maker"][2:].upper(),
