@@ -2,6 +2,7 @@
 
 #include <absl/container/flat_hash_map.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -108,10 +109,15 @@ struct DecimalKeyHash {
   }
 };
 
-// One thread's caches. The objects in `decimals` are strong references.
+constexpr size_t kRecentKeys = 8;
+
+// One thread's caches. The objects in `decimals` and `keys` are strong references.
 struct DecimalCaches {
   absl::flat_hash_map<DecimalKey, PyObject*, DecimalKeyHash> decimals;
   absl::flat_hash_map<const PyObject*, Decimal> values;
+  // The instrument keys (tickers, asset ids, tokens) last made, by a slot of their text: a stream
+  // names the same few over and over, and a str made once keeps its hash for the dict lookups.
+  std::array<PyObject*, kRecentKeys> keys{};
 
   // Empties both maps before releasing anything: a release may run a finaliser that re-enters.
   void clear() {
@@ -141,6 +147,7 @@ DecimalCaches::~DecimalCaches() {
   ++caches_generation;
   if (current.caches == this) current = {};
   clear();
+  for (PyObject* key : std::exchange(keys, {})) Py_XDECREF(key);
 }
 
 void destroy_caches(PyObject* capsule) {
@@ -249,6 +256,24 @@ Ref decimal(const Decimal& value) {
   caches->values.emplace(object.get(), value);
   caches->decimals.emplace(key, object.new_reference());
   return object;
+}
+
+Ref key_str(std::string_view utf8) {
+  const size_t slot = (utf8.size() + (utf8.empty() ? 0 : 7 * uint8_t(utf8.back()))) % kRecentKeys;
+  DecimalCaches* caches = thread_caches(true);
+  if (caches == nullptr) return {};
+  if (PyObject* held = caches->keys[slot]) {
+    Py_ssize_t size = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(held, &size);  // made from UTF-8: it has a form
+    if (text != nullptr && std::string_view(text, size_t(size)) == utf8) return Ref::borrow(held);
+    if (text == nullptr) PyErr_Clear();
+  }
+  Ref made = new_str(utf8);
+  if (!made) return {};
+  caches = thread_caches(true);
+  if (caches == nullptr) return {};
+  Py_XDECREF(std::exchange(caches->keys[slot], made.new_reference()));
+  return made;
 }
 
 Ref optional_decimal(const std::optional<Decimal>& value) {

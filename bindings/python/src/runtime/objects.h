@@ -13,6 +13,7 @@
 
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "book/book.h"
 #include "decimal/decimal.h"
@@ -46,6 +47,10 @@ std::optional<Decimal> extract_decimal(PyObject* object);
 Ref book_level(PyObject* price, PyObject* size);
 // A tuple of `BookLevel` records, prices and sizes through `decimal`, in the given order.
 Ref level_tuple(std::span<const Level> levels);
+
+// A str of an instrument key's UTF-8 text: the same object as this thread's last one of that text
+// when it is still held, else a new one (which replaces one of the few held).
+Ref key_str(std::string_view utf8);
 
 // Number of entries in this thread's DECIMALS cache (0 before first use); for tests and benchmarks.
 size_t decimal_cache_size();

@@ -71,7 +71,7 @@ PyObject* kalshi_book_message(PyObject*, PyObject* const* args, Py_ssize_t nargs
   if (!message) Py_RETURN_NONE;
   const std::string& ticker_text =
       std::visit([](const auto& body) -> const std::string& { return body.ticker; }, message->book);
-  Ref ticker = new_str(ticker_text);
+  Ref ticker = key_str(ticker_text);
   if (!ticker) return nullptr;
   Ref entry = lookup(a[1], ticker.get());
   if (!entry && PyErr_Occurred()) return nullptr;

@@ -78,10 +78,7 @@ PyObject* apply(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
                       bids_changed ? empty.get() : changed.get(), bid.get(), ask.get());
 }
 
-PyObject* get_token(PyObject* self, void*) {
-  const std::string& token = change_of(self).token;
-  return PyUnicode_FromStringAndSize(token.data(), Py_ssize_t(token.size()));
-}
+PyObject* get_token(PyObject* self, void*) { return key_str(change_of(self).token).release(); }
 
 PyMethodDef methods[] = {
     {"apply", fastcall(apply), kMethodFlags,

@@ -232,7 +232,7 @@ struct Run {
 };
 
 bool Run::snapshot(const pm::BookMessage& m, PyObject* asset) {
-  Ref market = new_str(m.market);
+  Ref market = key_str(m.market);
   if (!market || PyDict_SetItem(markets, asset, market.get()) < 0) return false;
   Ref held;
   const int has = book(asset, held);
@@ -358,7 +358,7 @@ bool Run::apply_changes(const pm::PriceChange& m, const Ref* assets, PyObject* t
 bool Run::emit_deltas(const pm::PriceChange& m, const Ref* assets, PyObject* timestamp,
                       const pm::AppliedLevels& applied) {
   if (applied.assets().empty()) return true;
-  Ref market = new_str(m.market);
+  Ref market = key_str(m.market);
   if (!market) return false;
   for (const pm::AssetLevels& a : applied.assets()) {
     PyObject* asset = assets[a.first_change].get();
@@ -398,7 +398,7 @@ int frame_assets(const std::vector<pm::Message>& messages, FrameList<Ref>& out) 
         return true;
       }
     }
-    out.push_back(new_str(id));
+    out.push_back(key_str(id));
     if (out.back() && distinct.size() < kShared) distinct.emplace_back(id, out.back().get());
     return static_cast<bool>(out.back());
   };

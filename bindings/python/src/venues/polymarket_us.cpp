@@ -41,8 +41,7 @@ PyObject* polymarket_us_market_data(PyObject*, PyObject* const* args, Py_ssize_t
   auto data = us::decode(std::string_view(utf8, size_t(size)));
   if (!data) Py_RETURN_NONE;
 
-  Ref slug =
-      Ref::steal(PyUnicode_FromStringAndSize(data->slug.data(), Py_ssize_t(data->slug.size())));
+  Ref slug = key_str(data->slug);
   if (!slug) return nullptr;
   PyObject* books = a[1];
   Ref held = Ref::borrow(PyDict_GetItemWithError(books, slug.get()));
