@@ -5,7 +5,7 @@
 // the interpreter lock held when the thread ends: DECIMALS (exact 16-byte representation -> the
 // Python object made from it) and VALUES (identity of such an object -> its Decimal). They are
 // filled and emptied together; when DECIMALS holds 16384 entries, both are emptied before the next
-// insertion.
+// insertion. Beside them the thread keeps the last few instrument-key strs (`key_str`).
 //
 // Functions returning Ref give null with the Python error set; those returning std::optional give
 // nullopt with the error set.
