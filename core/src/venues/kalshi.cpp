@@ -1,8 +1,10 @@
 #include "venues/kalshi.h"
 
+#include <array>
 #include <limits>
 #include <utility>
 
+#include "json/fields.h"
 #include "json/json.h"
 #include "json/plain.h"
 #include "json/plain_scalar.h"
@@ -126,33 +128,21 @@ std::expected<void, Error> check_body(const JsonValue& msg) {
       Error(ErrorCode::kMalformedFrame, concat("msg is not an object: ", compact_text(msg))));
 }
 
+// The members a book message reads, besides the level lists.
+enum Top { kType, kSeq, kSid };
+enum Body { kTicker, kMarketId, kPrice, kDeltaFp, kSide, kTs, kClientOrderId };
+constexpr std::array<std::string_view, 3> kTopNames = {"type", "seq", "sid"};
+constexpr std::array<std::string_view, 7> kBodyNames = {
+    "market_ticker", "market_id", "price_dollars", "delta_fp", "side", "ts_ms", "client_order_id"};
+
 // The members a book message needs, read straight off the text: only they are built as values,
 // never the whole frame. A repeated name keeps its last value, as a parsed object would, and a
 // repeated "msg" replaces the whole body.
 struct Frame {
-  enum Top { kType, kSeq, kSid, kTopCount };
-  enum Body { kTicker, kMarketId, kPrice, kDelta, kSide, kTs, kClientOrderId, kCount };
-  static constexpr std::string_view kTopNames[] = {"type", "seq", "sid"};
-  static constexpr std::string_view kBodyNames[] = {"market_ticker",  "market_id", "price_dollars",
-                                                    "delta_fp",       "side",      "ts_ms",
-                                                    "client_order_id"};
-
+  FieldSlots<kTopNames> top;
+  FieldSlots<kBodyNames> body;
   // The YES and NO lists; absent ones are empty.
   std::expected<LevelList, Error> yes, no;
-
-  const JsonValue* top(Top field) const { return top_[field] ? &*top_[field] : nullptr; }
-  const JsonValue* body(Body field) const { return body_[field] ? &*body_[field] : nullptr; }
-  // The content of a member that is a string: a view into the frame for the plain path, else into
-  // the built value. Nothing for an absent member or another kind of value.
-  std::optional<std::string_view> top_text(Top field) const {
-    return text_of(top_[field], top_text_[field]);
-  }
-  std::optional<std::string_view> body_text(Body field) const {
-    return text_of(body_[field], body_text_[field]);
-  }
-  // The member as a value; null when absent.
-  JsonValue top_value(Top field) const { return value_of(top_[field], top_text_[field]); }
-  JsonValue body_value(Body field) const { return value_of(body_[field], body_text_[field]); }
 
   JsonStatus read(JsonCursor& root) {
     auto kind = root.type();
@@ -161,7 +151,7 @@ struct Frame {
     object_ = true;
     return root.members([&](std::string_view name, JsonCursor& member) -> JsonStatus {
       if (name == "msg") return read_body(member);
-      return take(member, name, kTopNames, top_);
+      return top.take(member, name);
     });
   }
 
@@ -174,13 +164,13 @@ struct Frame {
     object_ = true;
     bool body_read = false;
     const bool read = r.object([&](std::string_view name) {
-      if (name != "msg") return take_plain(r, name, kTopNames, top_, top_text_);
+      if (name != "msg") return top.take_plain(r, name);
       if (body_read || r.peek() != '{') return false;
       body_read = true;
       return r.object([&](std::string_view member) {
         if (member == "yes_dollars_fp") return plain_levels(r, false, yes);
         if (member == "no_dollars_fp") return plain_levels(r, true, no);
-        return take_plain(r, member, kBodyNames, body_, body_text_);
+        return body.take_plain(r, member);
       });
     });
     return read && r.at_end();
@@ -190,21 +180,8 @@ struct Frame {
   const std::optional<Error>& body_error() const { return body_error_; }
 
  private:
-  static JsonValue value_of(const std::optional<JsonValue>& value,
-                            std::optional<std::string_view> text) {
-    if (text) return JsonValue::string(std::string(*text));
-    return value ? *value : JsonValue();
-  }
-
-  static std::optional<std::string_view> text_of(const std::optional<JsonValue>& value,
-                                                 std::optional<std::string_view> text) {
-    if (text) return text;
-    if (value && value->kind() == JsonKind::String) return value->as_string();
-    return std::nullopt;
-  }
-
   JsonStatus read_body(JsonCursor& msg) {
-    for (auto& field : body_) field.reset();
+    body.clear();
     body_error_.reset();
     yes = no = LevelList{};
     auto kind = msg.type();
@@ -218,48 +195,13 @@ struct Frame {
           (complement_prices ? no : yes) = read_pairs(&*list, name, complement_prices);
           return {};
         }
-        return take(member, name, kBodyNames, body_);
+        return body.take(member, name);
       });
     }
     auto value = msg.value();
     if (!value) return std::unexpected(std::move(value.error()));
     if (auto checked = check_body(*value); !checked) body_error_ = std::move(checked.error());
     return {};
-  }
-
-  template <size_t N>
-  static JsonStatus take(JsonCursor& member, std::string_view name,
-                         const std::string_view (&names)[N], std::optional<JsonValue> (&slots)[N]) {
-    for (size_t i = 0; i < N; ++i) {
-      if (name != names[i]) continue;
-      auto value = member.value();
-      if (!value) return std::unexpected(std::move(value.error()));
-      slots[i] = std::move(*value);
-      return {};
-    }
-    return {};
-  }
-
-  // A string member stays a view into the frame (its content has no escapes); another scalar is
-  // built. The last of repeated members wins either way.
-  template <size_t N>
-  static bool take_plain(PlainJsonReader& r, std::string_view name,
-                         const std::string_view (&names)[N], std::optional<JsonValue> (&slots)[N],
-                         std::optional<std::string_view> (&texts)[N]) {
-    const auto token = r.scalar();
-    if (!token) return false;
-    for (size_t i = 0; i < N; ++i) {
-      if (!same_name(name, names[i])) continue;
-      if (token->front() == '"') {
-        slots[i].reset();
-        texts[i] = token->substr(1, token->size() - 2);
-        return true;
-      }
-      texts[i].reset();
-      slots[i] = plain_scalar(*token);
-      return slots[i].has_value();
-    }
-    return true;
   }
 
   static bool plain_item(PlainJsonReader& r, Item& item) {
@@ -305,10 +247,6 @@ struct Frame {
     });
   }
 
-  std::optional<JsonValue> top_[kTopCount];
-  std::optional<JsonValue> body_[kCount];
-  std::optional<std::string_view> top_text_[kTopCount];
-  std::optional<std::string_view> body_text_[kCount];
   std::optional<Error> body_error_;
   bool object_ = false;
 };
@@ -317,13 +255,13 @@ std::expected<Book, Error> read_snapshot(Frame& frame, std::string ticker) {
   if (!frame.yes) return std::unexpected(std::move(frame.yes.error()));
   if (!frame.no) return std::unexpected(std::move(frame.no.error()));
   return Snapshot{std::move(ticker), std::move(*frame.yes), std::move(*frame.no),
-                  frame.body_value(Frame::kMarketId)};
+                  frame.body.json(kMarketId)};
 }
 
-std::expected<Decimal, Error> decimal_member(const Frame& frame, Frame::Body field,
+std::expected<Decimal, Error> decimal_member(const Frame& frame, Body field,
                                              std::string_view name) {
-  if (const auto text = frame.body_text(field)) return wire::parse_decimal(*text);
-  const JsonValue* value = frame.body(field);
+  if (const auto text = frame.body.text(field)) return wire::parse_decimal(*text);
+  const JsonValue* value = frame.body.value(field);
   if (value == nullptr) {
     return std::unexpected(
         Error(ErrorCode::kMalformedFrame, concat("missing ", quoted_form(name))));
@@ -332,18 +270,18 @@ std::expected<Decimal, Error> decimal_member(const Frame& frame, Frame::Body fie
 }
 
 std::expected<Book, Error> read_delta(const Frame& frame, std::string ticker) {
-  auto price = decimal_member(frame, Frame::kPrice, "price_dollars");
+  auto price = decimal_member(frame, kPrice, "price_dollars");
   if (!price) return std::unexpected(std::move(price.error()));
-  auto delta = decimal_member(frame, Frame::kDelta, "delta_fp");
+  auto delta = decimal_member(frame, kDeltaFp, "delta_fp");
   if (!delta) return std::unexpected(std::move(delta.error()));
-  const bool yes = frame.body_text(Frame::kSide) == "yes";
+  const bool yes = frame.body.text(kSide) == "yes";
   if (!yes) {
     price = complement(*price);
     if (!price) return std::unexpected(std::move(price.error()));
   }
   return Delta{std::move(ticker),
-               frame.body_value(Frame::kTs),
-               frame.body_value(Frame::kClientOrderId),
+               frame.body.json(kTs),
+               frame.body.json(kClientOrderId),
                *price,
                *delta,
                yes ? Side::Bid : Side::Ask};
@@ -360,27 +298,26 @@ std::expected<Message, Error> decode(std::string_view raw) {
       return std::unexpected(Error(read.error().code, concat("not JSON: ", read.error().text)));
     }
   }
-  const auto type = frame.top_text(Frame::kType);
+  const auto type = frame.top.text(kType);
   if (!frame.object() || !type || (*type != kSnapshot && *type != kDelta)) {
     const ErrorCode code = frame.object() ? ErrorCode::kOtherFrame : ErrorCode::kMalformedFrame;
     return std::unexpected(Error(code, "not a book message"));
   }
   const std::string_view kind = *type == kSnapshot ? kSnapshot : kDelta;
-  const auto seq_text = frame.top_text(Frame::kSeq);
+  const auto seq_text = frame.top.text(kSeq);
   auto seq_number = seq_text
                         ? std::expected<std::optional<int64_t>, Error>(wire::parse_int(*seq_text))
-                        : read_seq(frame.top(Frame::kSeq));
+                        : read_seq(frame.top.value(kSeq));
   if (!seq_number) return std::unexpected(std::move(seq_number.error()));
   if (frame.body_error()) return std::unexpected(*frame.body_error());
-  const auto ticker_text = frame.body_text(Frame::kTicker);
+  const auto ticker_text = frame.body.text(kTicker);
   auto ticker = ticker_text ? std::expected<std::string, Error>(std::string(*ticker_text))
-                            : wire::text_or_empty(frame.body(Frame::kTicker));
+                            : wire::text_or_empty(frame.body.value(kTicker));
   if (!ticker) return std::unexpected(std::move(ticker.error()));
   auto book = kind == kSnapshot ? read_snapshot(frame, std::move(*ticker))
                                 : read_delta(frame, std::move(*ticker));
   if (!book) return std::unexpected(std::move(book.error()));
-  return Message{*seq_number, std::move(*book), frame.top_value(Frame::kSid),
-                 frame.top_value(Frame::kSeq), kind};
+  return Message{*seq_number, std::move(*book), frame.top.json(kSid), frame.top.json(kSeq), kind};
 }
 
 std::expected<LevelList, Error> pairs(const JsonValue& msg, std::string_view key,

@@ -38,7 +38,7 @@ constexpr std::array<std::string_view, 5> kFields = {"msgType", "side", "price",
 
 std::expected<DepthChange, Error> decode(std::string_view raw) {
   // The members are read straight off the text: no general value is built for the frame.
-  ScalarFields<kFields.size()> fields(kFields);
+  ScalarFields<kFields> fields;
   const JsonStatus read = fields.read(raw);
   if (!read) {
     return std::unexpected(Error(read.error().code, concat("not JSON: ", read.error().text)));

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "json/fields.h"
 #include "json/parse.h"
 #include "json/plain.h"
 #include "json/string.h"
@@ -11,171 +12,164 @@
 namespace orvane::polymarket {
 namespace {
 
-constexpr std::array<std::string_view, 10> kMessageFields = {
-    "event_type", "market", "asset_id",  "timestamp",        "bids",
-    "asks",       "hash",   "tick_size", "last_trade_price", "price_changes"};
-constexpr std::array<std::string_view, 2> kLevelFields = {"price", "size"};
-constexpr std::array<std::string_view, 6> kChangeFields = {"asset_id", "side",     "price",
-                                                           "size",     "best_bid", "best_ask"};
-constexpr std::array<Raw RawChange::*, 6> kChangeMembers = {
-    &RawChange::asset_id, &RawChange::side,     &RawChange::price,
-    &RawChange::size,     &RawChange::best_bid, &RawChange::best_ask};
+// Each record's member names and, for the field at each index, its member: both readers fill the
+// records through these alone. `read` gets the member, whose type picks the reading.
+template <typename Record>
+struct Fields;
 
-JsonStatus read_raw(JsonCursor& value, Raw& out) {
-  auto text = value.raw_unless_null();
-  if (!text) return std::unexpected(std::move(text.error()));
-  out = *text;
-  return {};
-}
+template <>
+struct Fields<RawLevel> {
+  static constexpr std::array<std::string_view, 2> kNames = {"price", "size"};
+  static auto visit(RawLevel& out, std::size_t index, auto&& read) {
+    return read(index == 0 ? out.price : out.size);
+  }
+};
 
-// An array of records, or nothing for JSON null.
-template <typename T, typename ReadOne>
-JsonStatus read_list(JsonCursor& value, std::optional<std::vector<T>>& out, ReadOne read_one) {
-  auto type = value.type();
-  if (!type) return std::unexpected(std::move(type.error()));
-  if (*type == JsonType::Null) return value.skip();
-  out.emplace();
-  return value.elements(
-      [&](JsonCursor& element) { return read_one(element, out->emplace_back()); });
-}
+template <>
+struct Fields<RawChange> {
+  static constexpr std::array<std::string_view, 6> kNames = {"asset_id", "side",     "price",
+                                                             "size",     "best_bid", "best_ask"};
+  static auto visit(RawChange& out, std::size_t index, auto&& read) {
+    static constexpr std::array<Raw RawChange::*, 6> kMembers = {
+        &RawChange::asset_id, &RawChange::side,     &RawChange::price,
+        &RawChange::size,     &RawChange::best_bid, &RawChange::best_ask};
+    return read(out.*kMembers[index]);
+  }
+};
 
-JsonStatus read_level(JsonCursor& value, RawLevel& out) {
-  return value.record(kLevelFields, [&](std::size_t index, JsonCursor& field) {
-    return read_raw(field, index == 0 ? out.price : out.size);
-  });
-}
-
-JsonStatus read_change(JsonCursor& value, RawChange& out) {
-  return value.record(kChangeFields, [&](std::size_t index, JsonCursor& field) {
-    return read_raw(field, out.*kChangeMembers[index]);
-  });
-}
-
-JsonStatus read_event_type(JsonCursor& value, EventType& out) {
-  auto type = value.type();
-  if (!type) return std::unexpected(std::move(type.error()));
-  if (*type == JsonType::Null) return value.skip();
-  auto text = value.string();
-  if (!text) return std::unexpected(std::move(text.error()));
-  out = *text == "book"           ? EventType::Book
-        : *text == "price_change" ? EventType::PriceChange
-                                  : EventType::Other;
-  return {};
-}
-
-JsonStatus read_message(JsonCursor& value, RawMessage& out) {
-  return value.record(kMessageFields, [&](std::size_t index, JsonCursor& field) -> JsonStatus {
+template <>
+struct Fields<RawMessage> {
+  static constexpr std::array<std::string_view, 10> kNames = {
+      "event_type", "market", "asset_id",  "timestamp",        "bids",
+      "asks",       "hash",   "tick_size", "last_trade_price", "price_changes"};
+  static auto visit(RawMessage& out, std::size_t index, auto&& read) {
     switch (index) {
       case 0:
-        return read_event_type(field, out.event_type);
+        return read(out.event_type);
       case 1:
-        return read_raw(field, out.market);
+        return read(out.market);
       case 2:
-        return read_raw(field, out.asset_id);
+        return read(out.asset_id);
       case 3:
-        return read_raw(field, out.timestamp);
+        return read(out.timestamp);
       case 4:
-        return read_list(field, out.bids, read_level);
+        return read(out.bids);
       case 5:
-        return read_list(field, out.asks, read_level);
+        return read(out.asks);
       case 6:
-        return read_raw(field, out.hash);
+        return read(out.hash);
       case 7:
-        return read_raw(field, out.tick_size);
+        return read(out.tick_size);
       case 8:
-        return read_raw(field, out.last_trade_price);
+        return read(out.last_trade_price);
       default:
-        return read_list(field, out.price_changes, read_change);
+        return read(out.price_changes);
     }
+  }
+};
+
+EventType event_type_of(std::string_view text) {
+  return text == "book"           ? EventType::Book
+         : text == "price_change" ? EventType::PriceChange
+                                  : EventType::Other;
+}
+
+template <typename Record>
+JsonStatus read_record(JsonCursor& value, Record& out);
+
+// The general reader's reading of each type of member.
+struct ReadMember {
+  JsonCursor& value;
+
+  JsonStatus operator()(Raw& out) const {
+    auto text = value.raw_unless_null();
+    if (!text) return std::unexpected(std::move(text.error()));
+    out = *text;
+    return {};
+  }
+
+  JsonStatus operator()(EventType& out) const {
+    auto type = value.type();
+    if (!type) return std::unexpected(std::move(type.error()));
+    if (*type == JsonType::Null) return value.skip();
+    auto text = value.string();
+    if (!text) return std::unexpected(std::move(text.error()));
+    out = event_type_of(*text);
+    return {};
+  }
+
+  // An array of records, or nothing for JSON null.
+  template <typename T>
+  JsonStatus operator()(std::optional<std::vector<T>>& out) const {
+    auto type = value.type();
+    if (!type) return std::unexpected(std::move(type.error()));
+    if (*type == JsonType::Null) return value.skip();
+    out.emplace();
+    return value.elements(
+        [&](JsonCursor& element) { return read_record(element, out->emplace_back()); });
+  }
+};
+
+template <typename Record>
+JsonStatus read_record(JsonCursor& value, Record& out) {
+  return value.record(Fields<Record>::kNames, [&](std::size_t index, JsonCursor& field) {
+    return Fields<Record>::visit(out, index, ReadMember{field});
   });
 }
 
 // The plain reader's versions of the readers above. Any case they leave (a repeated member, a value
 // of the wrong type, a record given as an array) stops them, and `read` then reports it.
-constexpr uint32_t kNoField = ~0u;
+template <typename Record>
+bool plain_record(PlainJsonReader& r, Record& out);
+bool plain_record(PlainJsonReader& r, RawLevel& out);
 
-template <std::size_t N>
-uint32_t field_index(const std::array<std::string_view, N>& names, std::string_view name) {
-  for (uint32_t i = 0; i < N; ++i) {
-    if (same_name(names[i], name)) return i;
+struct PlainMember {
+  PlainJsonReader& r;
+
+  bool operator()(Raw& out) const {
+    const auto text = r.scalar();
+    if (text && *text != "null") out = *text;
+    return text.has_value();
   }
-  return kNoField;
-}
 
-bool plain_raw(PlainJsonReader& r, Raw& out) {
-  const auto text = r.scalar();
-  if (text && *text != "null") out = *text;
-  return text.has_value();
-}
+  bool operator()(EventType& out) const {
+    if (r.peek() == 'n') return r.value().has_value();
+    const auto text = r.string();
+    if (text) out = event_type_of(*text);
+    return text.has_value();
+  }
 
-// Reads a record's members: `field(index)` for a listed name, other members skipped.
-template <std::size_t N, typename Field>
-bool plain_record(PlainJsonReader& r, const std::array<std::string_view, N>& names, Field field) {
+  template <typename T>
+  bool operator()(std::optional<std::vector<T>>& out) const {
+    if (r.peek() == 'n') return r.value().has_value();
+    out.emplace().reserve(16);  // spares the first few regrowths of every list
+    return r.array([&] { return plain_record(r, out->emplace_back()); });
+  }
+};
+
+// Reads a record's members, other members skipped.
+template <typename Record>
+bool plain_record(PlainJsonReader& r, Record& out) {
   uint32_t seen = 0;
   return r.object([&](std::string_view name) {
-    const uint32_t index = field_index(names, name);
-    if (index == kNoField) return r.value().has_value();
+    const std::size_t index = field_index(Fields<Record>::kNames, name);
+    if (index == Fields<Record>::kNames.size()) return r.value().has_value();
     if ((seen & (1u << index)) != 0) return false;
     seen |= 1u << index;
-    return field(index);
+    return Fields<Record>::visit(out, index, PlainMember{r});
   });
 }
 
-template <typename T, typename ReadOne>
-bool plain_list(PlainJsonReader& r, std::optional<std::vector<T>>& out, ReadOne read_one) {
-  if (r.peek() == 'n') return r.value().has_value();
-  out.emplace().reserve(16);  // spares the first few regrowths of every list
-  return r.array([&] { return read_one(r, out->emplace_back()); });
-}
-
-bool plain_level(PlainJsonReader& r, RawLevel& out) {
-  if (const auto level = r.string_record("price", "size")) {  // the usual level
+// The usual level, two strings, in one go; any other as a record. Out of line: inlined in the
+// list's loop, it costs more instructions a level (the compiler then calls the reader's helpers
+// instead).
+[[gnu::noinline]] bool plain_record(PlainJsonReader& r, RawLevel& out) {
+  if (const auto level = r.string_record("price", "size")) {
     out.price = level->first;
     out.size = level->second;
     return true;
   }
-  return plain_record(r, kLevelFields, [&](uint32_t index) {
-    return plain_raw(r, index == 0 ? out.price : out.size);
-  });
-}
-
-bool plain_change(PlainJsonReader& r, RawChange& out) {
-  return plain_record(r, kChangeFields,
-                      [&](uint32_t index) { return plain_raw(r, out.*kChangeMembers[index]); });
-}
-
-bool plain_message(PlainJsonReader& r, RawMessage& out) {
-  return plain_record(r, kMessageFields, [&](uint32_t index) -> bool {
-    switch (index) {
-      case 0: {
-        if (r.peek() == 'n') return r.value().has_value();
-        const auto text = r.string();
-        if (!text) return false;
-        out.event_type = *text == "book"           ? EventType::Book
-                         : *text == "price_change" ? EventType::PriceChange
-                                                   : EventType::Other;
-        return true;
-      }
-      case 1:
-        return plain_raw(r, out.market);
-      case 2:
-        return plain_raw(r, out.asset_id);
-      case 3:
-        return plain_raw(r, out.timestamp);
-      case 4:
-        return plain_list(r, out.bids, plain_level);
-      case 5:
-        return plain_list(r, out.asks, plain_level);
-      case 6:
-        return plain_raw(r, out.hash);
-      case 7:
-        return plain_raw(r, out.tick_size);
-      case 8:
-        return plain_raw(r, out.last_trade_price);
-      default:
-        return plain_list(r, out.price_changes, plain_change);
-    }
-  });
+  return plain_record<RawLevel>(r, out);
 }
 
 bool is_quoted(Raw raw) { return raw && !raw->empty() && raw->front() == '"'; }
@@ -325,9 +319,9 @@ std::expected<std::vector<RawMessage>, Error> read(std::string_view text) {
   // Only JSON white space may surround the value: the reader refuses any other before "{" or "[".
   std::vector<RawMessage> out;
   const JsonStatus status = read_json(text, [&](JsonCursor& root) -> JsonStatus {
-    if (start.front() == '{') return read_message(root, out.emplace_back());
+    if (start.front() == '{') return read_record(root, out.emplace_back());
     return root.elements(
-        [&](JsonCursor& element) { return read_message(element, out.emplace_back()); });
+        [&](JsonCursor& element) { return read_record(element, out.emplace_back()); });
   });
   if (!status) return std::unexpected(status.error());
   return out;
@@ -341,8 +335,8 @@ std::optional<std::vector<RawMessage>> read_plain(std::string_view text) {
   PlainJsonReader r(text);
   std::vector<RawMessage> out;
   const char first = r.peek();
-  const bool read = first == '{'   ? plain_message(r, out.emplace_back())
-                    : first == '[' ? r.array([&] { return plain_message(r, out.emplace_back()); })
+  const bool read = first == '{'   ? plain_record(r, out.emplace_back())
+                    : first == '[' ? r.array([&] { return plain_record(r, out.emplace_back()); })
                                    : false;
   if (!read || !r.at_end()) return std::nullopt;
   return out;

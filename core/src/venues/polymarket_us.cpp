@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstddef>
+#include <utility>
 
+#include "json/fields.h"
 #include "json/parse.h"
 #include "json/plain.h"
 #include "json/text.h"
@@ -14,6 +16,20 @@ namespace orvane::polymarket_us {
 namespace {
 
 using wire::Raw;
+
+// The members read, named once for both readers: the frame's, the market data's and a level's.
+enum FrameMember { kMarketData, kMarketDataSnake, kHeartbeat, kError };
+constexpr std::array<std::string_view, 4> kFrameNames = {"marketData", "market_data", "heartbeat",
+                                                         "error"};
+enum DataMember { kSlug, kBids, kAsks, kTransactTime, kState, kStats };
+constexpr std::array<std::string_view, 6> kDataNames = {"marketSlug",   "bids",  "offers",
+                                                        "transactTime", "state", "stats"};
+// The market data's members kept as sent.
+constexpr std::array<std::pair<DataMember, JsonValue MarketData::*>, 3> kAsSent = {
+    {{kTransactTime, &MarketData::transact_time},
+     {kState, &MarketData::state},
+     {kStats, &MarketData::stats}}};
+constexpr char kPx[] = "px", kQty[] = "qty";
 
 std::unexpected<Error> failure(ErrorCode code, std::string_view text) {
   return std::unexpected(Error(code, std::string(text)));
@@ -74,13 +90,13 @@ bool read_levels(PlainJsonReader& r, std::string_view name, std::expected<LevelL
   std::optional<Error> error;
   const bool read = r.array([&] {
     Amount px, qty;
-    if (const auto texts = r.string_record("px", "qty")) {  // the usual level
+    if (const auto texts = r.string_record(kPx, kQty)) {  // the usual level
       px = Amount{true, false, texts->first};
       qty = Amount{true, false, texts->second};
     } else if (r.peek() == '{') {
       const bool level = r.object([&](std::string_view member) {
-        if (member == "px") return read_amount(r, px);
-        if (member == "qty") return read_amount(r, qty);
+        if (member == kPx) return read_amount(r, px);
+        if (member == kQty) return read_amount(r, qty);
         return r.value().has_value();
       });
       if (!level) return false;
@@ -88,12 +104,12 @@ bool read_levels(PlainJsonReader& r, std::string_view name, std::expected<LevelL
       return false;
     }
     if (error || !out) return true;
-    auto price = amount(px, "px");
+    auto price = amount(px, kPx);
     if (!price) {
       error = std::move(price.error());
       return true;
     }
-    auto size = amount(qty, "qty");
+    auto size = amount(qty, kQty);
     if (!size) {
       error = std::move(size.error());
       return true;
@@ -117,34 +133,29 @@ JsonValue json_of(Raw raw) {
 
 // The market-data object, its repeated members keeping the last value as a parsed object would.
 struct PlainData {
-  Raw slug;
+  std::array<Raw, kDataNames.size()> raw;  // by DataMember; not the levels
   std::expected<LevelList, Error> bids;
   std::expected<LevelList, Error> asks;
-  Raw transact_time, state, stats;
 };
 
 bool read_data(PlainJsonReader& r, PlainData& out) {
   return r.object([&](std::string_view name) {
-    if (name == "bids") return read_levels(r, name, out.bids);
-    if (name == "offers") return read_levels(r, name, out.asks);
-    Raw* slot = name == "marketSlug"     ? &out.slug
-                : name == "transactTime" ? &out.transact_time
-                : name == "state"        ? &out.state
-                : name == "stats"        ? &out.stats
-                                         : nullptr;
+    const std::size_t i = field_index(kDataNames, name);
+    if (i == kBids) return read_levels(r, name, out.bids);
+    if (i == kAsks) return read_levels(r, name, out.asks);
     const auto text = r.value();
-    if (slot != nullptr) *slot = text;
+    if (i < kDataNames.size()) out.raw[i] = text;
     return text.has_value();
   });
 }
 
 std::expected<MarketData, Error> convert(PlainData& data) {
   MarketData out;
-  if (data.slug) {
-    if (const auto content = plain_string_content(*data.slug)) {
+  if (const Raw& raw = data.raw[kSlug]) {
+    if (const auto content = plain_string_content(*raw)) {
       out.slug = *content;
     } else {
-      auto slug = wire::text_or_empty(json_of(data.slug));
+      auto slug = wire::text_or_empty(json_of(raw));
       if (!slug) return std::unexpected(std::move(slug.error()));
       out.slug = std::move(*slug);
     }
@@ -153,9 +164,7 @@ std::expected<MarketData, Error> convert(PlainData& data) {
   if (!data.asks) return std::unexpected(std::move(data.asks.error()));
   out.bids = std::move(*data.bids);
   out.asks = std::move(*data.asks);
-  out.transact_time = json_of(data.transact_time);
-  out.state = json_of(data.state);
-  out.stats = json_of(data.stats);
+  for (const auto& [i, member] : kAsSent) out.*member = json_of(data.raw[i]);
   return out;
 }
 
@@ -169,9 +178,9 @@ std::expected<LevelList, Error> levels(const JsonValue& object, std::string_view
   if (member->kind() != JsonKind::Array) return not_a_list(name, *member);
   out.reserve(member->as_array().size());
   for (const JsonValue& level : member->as_array()) {
-    auto price = wire::decimal_at(level, "px");
+    auto price = wire::decimal_at(level, kPx);
     if (!price) return std::unexpected(std::move(price.error()));
-    auto size = wire::decimal_at(level, "qty");
+    auto size = wire::decimal_at(level, kQty);
     if (!size) return std::unexpected(std::move(size.error()));
     out.emplace_back(*price, *size);
   }
@@ -180,56 +189,51 @@ std::expected<LevelList, Error> levels(const JsonValue& object, std::string_view
 
 std::expected<MarketData, Error> decode(const JsonValue& frame) {
   if (frame.kind() != JsonKind::Object) return failure(ErrorCode::kMalformedFrame, "not an object");
-  if (frame.find("heartbeat") != nullptr) return failure(ErrorCode::kOtherFrame, "a heartbeat");
-  if (frame.find("error") != nullptr) return failure(ErrorCode::kOtherFrame, "an error frame");
-  const JsonValue* data = frame.find("marketData");
-  if (data == nullptr) data = frame.find("market_data");
+  const auto find = [&](FrameMember i) { return frame.find(kFrameNames[i]); };
+  if (find(kHeartbeat) != nullptr) return failure(ErrorCode::kOtherFrame, "a heartbeat");
+  if (find(kError) != nullptr) return failure(ErrorCode::kOtherFrame, "an error frame");
+  const JsonValue* data = find(kMarketData);
+  if (data == nullptr) data = find(kMarketDataSnake);
   // Market data that is not an object is a broken frame; none at all, a frame of another kind.
   if (data == nullptr) return failure(ErrorCode::kOtherFrame, "no market data");
   if (data->kind() != JsonKind::Object) {
     return failure(ErrorCode::kMalformedFrame, "no market data");
   }
   MarketData out;
-  auto slug = wire::text_or_empty(data->find("marketSlug"));
+  auto slug = wire::text_or_empty(data->find(kDataNames[kSlug]));
   if (!slug) return std::unexpected(std::move(slug.error()));
   out.slug = std::move(*slug);
-  auto bids = levels(*data, "bids");
+  auto bids = levels(*data, kDataNames[kBids]);
   if (!bids) return std::unexpected(std::move(bids.error()));
   out.bids = std::move(*bids);
-  auto asks = levels(*data, "offers");
+  auto asks = levels(*data, kDataNames[kAsks]);
   if (!asks) return std::unexpected(std::move(asks.error()));
   out.asks = std::move(*asks);
-  const auto copy = [&](std::string_view name, JsonValue& into) {
-    if (const JsonValue* member = data->find(name)) into = *member;
-  };
-  copy("transactTime", out.transact_time);
-  copy("state", out.state);
-  copy("stats", out.stats);
+  for (const auto& [i, member] : kAsSent) {
+    if (const JsonValue* value = data->find(kDataNames[i])) out.*member = *value;
+  }
   return out;
 }
 
 std::optional<std::expected<MarketData, Error>> decode_plain(std::string_view raw) {
   PlainJsonReader r(raw);
   if (r.peek() != '{') return std::nullopt;
-  bool heartbeat = false, error = false;
-  // marketData and market_data: whether present, and the object when it is one.
-  std::array<bool, 2> present{};
+  // Which members are present; for marketData and market_data, the object when it is one.
+  std::array<bool, kFrameNames.size()> present{};
   std::array<std::optional<PlainData>, 2> data;
   const bool read = r.object([&](std::string_view name) {
-    heartbeat = heartbeat || name == "heartbeat";
-    error = error || name == "error";
-    if (name == "marketData" || name == "market_data") {
-      const std::size_t i = name == "marketData" ? 0 : 1;
-      present[i] = true;
+    const std::size_t i = field_index(kFrameNames, name);
+    if (i < present.size()) present[i] = true;
+    if (i < data.size()) {
       data[i].reset();
       if (r.peek() == '{') return read_data(r, data[i].emplace());
     }
     return r.value().has_value();
   });
   if (!read || !r.at_end()) return std::nullopt;
-  if (heartbeat) return failure(ErrorCode::kOtherFrame, "a heartbeat");
-  if (error) return failure(ErrorCode::kOtherFrame, "an error frame");
-  const std::size_t i = present[0] ? 0 : 1;
+  if (present[kHeartbeat]) return failure(ErrorCode::kOtherFrame, "a heartbeat");
+  if (present[kError]) return failure(ErrorCode::kOtherFrame, "an error frame");
+  const std::size_t i = present[kMarketData] ? kMarketData : kMarketDataSnake;
   if (!data[i]) {
     return failure(present[i] ? ErrorCode::kMalformedFrame : ErrorCode::kOtherFrame,
                    "no market data");
