@@ -145,13 +145,11 @@ def test_fixed_docstrings(target, doc):
 
 
 def test_every_callable_has_a_text_signature():
-    functions = [getattr(_core, name) for name in REGISTRATION_ORDER]
-    methods = [
-        value
-        for cls in functions
-        if isinstance(cls, type)
-        for name, value in vars(cls).items()
-        if callable(value) and not name.startswith("_")
+    functions = [
+        value for value in vars(_core).values() if callable(value) and value not in CLASSES
     ]
-    for target in [f for f in functions if not isinstance(f, type)] + methods + CONSTRUCTED:
+    methods = [
+        v for cls in CLASSES for name, v in vars(cls).items() if callable(v) and name[0] != "_"
+    ]
+    for target in functions + methods + CONSTRUCTED:
         inspect.signature(target)  # raises without a text signature

@@ -1,6 +1,7 @@
 """The Decimal and BookLevel objects the module hands out: caching, identity, and the references
 every entry point keeps (none) of its arguments, over the stress table of calls."""
 
+import functools
 import subprocess
 import sys
 from concurrent.futures import ThreadPoolExecutor
@@ -21,26 +22,28 @@ def in_new_thread(work):
         return pool.submit(work).result()
 
 
+def on_a_new_thread(test):
+    """Runs `test` by itself on a new thread, so that no earlier test has the cache close to full."""
+    return functools.wraps(test)(lambda: in_new_thread(test))
+
+
 def best_bid_of(price):
     book = LocalBook()
     book.set("bid", price, 1)
     return book.best_bid
 
 
+@on_a_new_thread
 def test_cached_objects_are_shared_by_representation():
-    # On a thread of its own, so that no earlier test has the cache close to full.
-    def work():
-        first = best_bid_of("0.5")
-        assert best_bid_of("0.5") is first and best_bid_of(Decimal("0.5")) is first
-        other_scale = best_bid_of("0.50")
-        assert other_scale is not first and str(other_scale) == "0.50"
-        assert best_bid_of("-0.0") is not best_bid_of("0.0")
-        book = LocalBook()
-        book.replace([("0.5", "0.50")], [])
-        ((level,), ()) = book.levels()
-        return level.price is first, level.size is other_scale
-
-    assert in_new_thread(work) == (True, True)
+    first = best_bid_of("0.5")
+    assert best_bid_of("0.5") is first and best_bid_of(Decimal("0.5")) is first
+    other_scale = best_bid_of("0.50")
+    assert other_scale is not first and str(other_scale) == "0.50"
+    assert best_bid_of("-0.0") is not best_bid_of("0.0")
+    book = LocalBook()
+    book.replace([("0.5", "0.50")], [])
+    ((level,), ()) = book.levels()
+    assert level.price is first and level.size is other_scale
 
 
 def test_mapping_reads_and_write_results_are_new_objects():
@@ -54,21 +57,19 @@ def test_mapping_reads_and_write_results_are_new_objects():
     assert next(iter(side.copy())) is not cached and side.items()[0][1] is not cached
 
 
+@on_a_new_thread
 def test_a_full_cache_is_emptied_before_the_next_new_value():
-    def work():
-        book = LocalBook()
-        book.set("bid", "0.5", 1)
-        kept = book.best_bid
-        # The levels convert price then size: "1" and 16382 new prices fill the cache exactly.
-        filler = LocalBook()
-        filler.replace([(Decimal(i).scaleb(-9), 1) for i in range(1, CAPACITY - 1)], [])
-        filler.levels()
-        still_cached = book.best_bid is kept
-        book.set("ask", "123.456", 1)
-        _ = book.best_ask
-        return still_cached, book.best_bid is kept, book.best_bid == kept
-
-    assert in_new_thread(work) == (True, False, True)
+    book = LocalBook()
+    book.set("bid", "0.5", 1)
+    kept = book.best_bid
+    # The levels convert price then size: "1" and 16382 new prices fill the cache exactly.
+    filler = LocalBook()
+    filler.replace([(Decimal(i).scaleb(-9), 1) for i in range(1, CAPACITY - 1)], [])
+    filler.levels()
+    assert book.best_bid is kept
+    book.set("ask", "123.456", 1)
+    _ = book.best_ask
+    assert book.best_bid is not kept and book.best_bid == kept
 
 
 def test_thread_caches_are_released_when_the_thread_ends():
