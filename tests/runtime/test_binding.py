@@ -37,8 +37,7 @@ def test_reimport_keeps_class_objects():
     saved = sys.modules.pop("orvane._core")
     try:
         fresh = importlib.import_module("orvane._core")
-        assert fresh is not saved
-        assert fresh.LocalBook is LocalBook and fresh.BookSide is BookSide
+        assert fresh is not saved and (fresh.LocalBook, fresh.BookSide) == (LocalBook, BookSide)
         assert isinstance(book, fresh.LocalBook)
     finally:
         sys.modules["orvane._core"] = orvane._core = saved

@@ -22,8 +22,7 @@ def in_new_thread(work):
         return pool.submit(work).result()
 
 
-def on_a_new_thread(test):
-    """Runs `test` by itself on a new thread, so that no earlier test has the cache close to full."""
+def on_a_new_thread(test):  # so that no earlier test has left the cache close to full
     return functools.wraps(test)(lambda: in_new_thread(test))
 
 
