@@ -40,6 +40,7 @@ class BookModel(RuleBasedStateMachine):
     def __init__(self):
         super().__init__()
         self.book = LocalBook()
+        assert self.book.sequence is self.book.timestamp is None
         self.model = {"bid": {}, "ask": {}}
         self.ready = False
         # No write touches these; a mirrored book shares them.
@@ -126,13 +127,13 @@ class BookModel(RuleBasedStateMachine):
         for side in ("bid", "ask"):
             view, levels = self.view(side), self.model[side]
             assert len(view) == len(levels) and view == levels
-            assert text(view.items()) == text(sorted(levels.items()))
-            assert text(view.copy().items()) == text(sorted(levels.items()))
-        best_bid = max(self.model["bid"], default=None)
-        best_ask = min(self.model["ask"], default=None)
-        assert str(self.book.best_bid) == str(best_bid)
-        assert str(self.book.best_ask) == str(best_ask)
+            assert text(view.items()) == text(view.copy().items()) == text(sorted(levels.items()))
+            assert type(view.copy()) is dict and repr(view) == repr(dict(sorted(levels.items())))
+        assert str(self.book.best_bid) == str(max(self.model["bid"], default=None))
+        assert str(self.book.best_ask) == str(min(self.model["ask"], default=None))
         assert self.book.ready is self.ready
+        bids, asks = map(len, self.model.values())
+        assert repr(self.book) == f"LocalBook(ready={self.ready}, bids={bids}, asks={asks})"
         assert (self.book.sequence, self.book.timestamp) == self.fields
 
 

@@ -31,11 +31,6 @@ def test_missing_or_unconvertible_keys(book, key, snapshot):
     assert snapshot(book) == before
 
 
-def test_copy_and_repr(book):
-    assert type(book.bids.copy()) is dict
-    assert repr(book.bids) == "{Decimal('0.4'): Decimal('2.50'), Decimal('0.5'): Decimal('10')}"
-
-
 class Broken(Mapping):
     __getitem__ = __len__ = lambda self, *key: 2
 
@@ -44,10 +39,9 @@ class Broken(Mapping):
 
 
 EQUALITY = [  # (other, whether the bids equal it)
-    ({0.5: 10, 0.4: Decimal("2.5")}, True), ({"0.50": "10.0", "0.4": 2.5}, True),
-    (MappingProxyType({"0.5": 10, "0.4": "2.50"}), True), ({0.5: 10}, False),
-    ({0.5: 10, 0.4: 3}, False), ({0.5: 10, 0.3: "2.50"}, False), ({0.5: 10, 0.4: "x"}, False),
-    ({0.5: 10, (0, 4): 2.5}, False), ([("0.5", 10), ("0.4", "2.50")], False),
+    ({"0.50": "10.0", 0.4: Decimal("2.5")}, True), (MappingProxyType({"0.5": 10, "0.4": "2.50"}), True),
+    ({0.5: 10}, False), ({0.5: 10, 0.4: 3}, False), ({0.5: 10, 0.3: "2.50"}, False),
+    ({0.5: 10, 0.4: "x"}, False), ({0.5: 10, (0, 4): 2.5}, False), ([("0.5", 10), ("0.4", "2.50")], False),
 ]  # fmt: skip
 
 
@@ -70,13 +64,9 @@ def test_equality_between_views_and_unsupported_operations(book):
 
 def test_views_are_live_and_keep_their_book(book):
     asks, bids = book.asks, book.bids
+    for price in bids:  # over a snapshot of the keys
+        del bids[price]
+    assert book.bids == {} and not book.bids and len(book.bids) == 0
     book.replace([], [("0.7", 1)])
-    assert asks == {"0.7": 1} and not bids and len(bids) == 0
     del book
     assert asks == {"0.7": 1}
-
-
-def test_iteration_walks_a_snapshot(book):
-    for price in book.bids:
-        del book.bids[price]
-    assert book.bids == {} and not book.bids

@@ -16,15 +16,12 @@ MAX_SCALE = 28
 
 def model_plain(text: str, max_scale: int = MAX_SCALE) -> tuple[int, int, int] | None:
     """(sign, mantissa, scale) of a plain text, or None where it is refused."""
-    sign, body = 0, text
-    if body[:1] in ("+", "-"):
-        sign, body = int(body[0] == "-"), body[1:]
-    if not body or any(c not in "0123456789._" for c in body) or body.count(".") > 1:
+    # Underscores anywhere after the first digit, which may follow the point.
+    match = re.fullmatch(r"([+-]?)([0-9][0-9_]*(?:\.[0-9_]*)?|\.[0-9][0-9_]*)", text)
+    if match is None:
         return None
-    first_digit = next((i for i, c in enumerate(body) if c.isdigit()), None)
-    if first_digit is None or "_" in body[:first_digit]:
-        return None
-    whole, _, fraction = body.replace("_", "").partition(".")
+    sign = int(match[1] == "-")
+    whole, _, fraction = match[2].replace("_", "").partition(".")
     if int(whole or "0") > MAX_MANTISSA:
         return None
     kept = 0
