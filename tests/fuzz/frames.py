@@ -1,6 +1,6 @@
 """Seed frames of the four venues and one structure-aware mutation engine over their JSON trees.
 
-A frame starts from a template or a recorded Polymarket frame; its tree is varied within the venue's
+A frame starts from a template or a frame of a Polymarket stream; its tree is varied within the venue's
 grammar (other instruments, sides, prices, sizes and level counts), then mostly broken (values of
 other types, numbers past every range, deep nesting, lone surrogates, dropped, renamed and repeated
 members), and its text sometimes cut, flipped or padded.
@@ -9,10 +9,12 @@ members), and its text sometimes cut, flipped or padded.
 import copy
 import json
 import re
+import sys
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-STREAM = HERE.parent / "venues" / "data" / "polymarket_stream.jsonl"
+sys.path.insert(0, str(HERE.parent / "venues"))
+from polymarket_stream import FIXED as STREAM  # noqa: E402 (a stream: snapshots, changes, gaps)
 
 # One frame of each kind by decoder, and a Polymarket array of two; tests/stress/entry_points.py
 # calls every decoder on these too.
@@ -47,12 +49,6 @@ EDGE_VALUES = [
     "\u00e9", "\u200b0.5", "nan", "inf", [], {}, [1], {"value": "0.5"}, {"value": {"value": 1}},
     ["0.5", "1"], [["0.5", "1"]], {"px": "0.5", "qty": "1"},
 ]  # fmt: skip
-
-
-def recorded_frames():
-    """The recorded Polymarket stream, one raw frame a line (some of them deliberately broken)."""
-    with STREAM.open() as lines:
-        return [line.rstrip("\n") for line in lines if line.strip()]
 
 
 def _nodes(tree, path=()):
@@ -137,9 +133,9 @@ def mutate_text(rng, text):
     return text
 
 
-def frame(rng, decoder, recorded):
-    real = decoder == "polymarket_market" and recorded and rng.random() < 0.3
-    text = rng.choice(recorded if real else SEEDS[decoder])
+def frame(rng, decoder):
+    real = decoder == "polymarket_market" and rng.random() < 0.3
+    text = rng.choice(STREAM if real else SEEDS[decoder])
     try:
         tree = json.loads(text)
     except (ValueError, RecursionError):

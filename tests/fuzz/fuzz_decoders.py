@@ -138,10 +138,10 @@ def run_case(decoder, seed, text):
 
 
 def child(seed, deadline):
-    rng, recorded, cases = random.Random(seed), frames.recorded_frames(), 0
+    rng, cases = random.Random(seed), 0
     while time.time() < deadline:
         decoder, case_seed = rng.choice(DECODERS), rng.getrandbits(64)
-        text = frames.frame(random.Random(case_seed), decoder, recorded)
+        text = frames.frame(random.Random(case_seed), decoder)
         CURRENT.write_text(json.dumps({"decoder": decoder, "seed": case_seed, "text": text}))
         broken = run_case(decoder, case_seed, text)
         if broken is not None:
