@@ -7,7 +7,7 @@ from decimal import Decimal
 import pytest
 from hypothesis import given
 from hypothesis import strategies as st
-from orvane._core import LocalBook, kalshi_book_message
+from orvane._core import kalshi_book_message
 
 from reference import kalshi as reference
 
@@ -27,33 +27,6 @@ def delta(price="0.45", side="yes", seq=2, change="5", **msg) -> str:
 
 def run(raw, books):
     return kalshi_book_message(raw, books).apply(books)
-
-
-def ready_books() -> dict:
-    books = {}
-    run(snap([["0.40", "3"]], [["0.50", "4"]]), books)
-    return books
-
-
-def test_not_ready_book_records_delta_sequence_then_snapshot_recovers():
-    books = ready_books()
-    book = books["T"]
-    book.invalidate()
-    before = book.levels()
-    assert run(delta(seq=9), books) is None
-    assert (book.sequence, book.levels(), book.ready, book.timestamp) == (9, before, False, None)
-    assert run(snap(), books)[2] is True and book.ready and book.sequence == 1
-    books["U"] = LocalBook()  # never had a sequence: not recovering
-    assert run(snap(market_ticker="U"), books)[2] is False
-
-
-def test_delta_event_fields():
-    books = ready_books()
-    event = run(delta(ts_ms=1700000000123, client_order_id=[1]), books)
-    assert event[6:] == (1700000000123, {"client_order_id": [1]})
-    assert (books["T"].sequence, books["T"].timestamp) == (2, 1700000000123)
-    assert run(delta(client_order_id=""), books)[7] == {}  # a falsy id gives no entry
-    assert run(delta(market_ticker="X"), books) is None and list(books) == ["T"]
 
 
 def test_message_fields_are_read_only():
@@ -94,25 +67,57 @@ prices = st.builds(
     st.integers(0, 2),
 )
 sides = st.lists(st.tuples(prices, st.integers(-1, 5).map(Decimal)), max_size=8)
-# Only the exact text "yes" is the YES side.
-deltas = st.lists(
-    st.tuples(st.sampled_from(["yes", "no", "YES"]), prices, st.integers(-6, 6).map(Decimal)),
-    max_size=6,
+
+
+def wire(pairs):
+    return [[str(p), str(s)] for p, s in pairs]
+
+
+# Steps of a stream, each given its sequence number: snapshots, deltas (to "T" or to "X", which has
+# no book) and None, for the stream losing confidence in the book.
+snapshots = st.builds(
+    lambda yes, no, market_id: lambda seq: snap(wire(yes), wire(no), seq, market_id=market_id),
+    sides,
+    sides,
+    st.sampled_from([None, "m"]),
+)
+deltas = st.builds(
+    lambda side, price, change, ticker, ts_ms, order: (
+        lambda seq: delta(
+            str(price),
+            side,
+            seq,
+            str(change),
+            market_ticker=ticker,
+            ts_ms=ts_ms,
+            client_order_id=order,
+        )
+    ),
+    st.sampled_from(["yes", "no", "YES"]),  # only the exact text "yes" is the YES side
+    prices,
+    st.integers(-6, 6).map(Decimal),
+    st.sampled_from(["T", "T", "X"]),
+    st.sampled_from([None, 1700000000123]),
+    st.sampled_from([None, "", "c1", [1]]),  # a falsy id gives no entry
 )
 
 
-@given(sides, sides, deltas, st.sampled_from([None, "m"]))
-def test_stream_matches_the_model(yes, no, changes, market_id):
+@given(snapshots, st.lists(deltas | snapshots | st.none(), max_size=10))
+def test_stream_matches_the_model(first, steps):
     books, model = {}, {}
-    wire = [[[str(p), str(s)] for p, s in pairs] for pairs in (yes, no)]
-    raws = [snap(*wire, market_id=market_id)]
-    raws += [delta(str(p), side, seq, str(c)) for seq, (side, p, c) in enumerate(changes, 2)]
-    for raw in raws:
+    for seq, step in enumerate([first, *steps], 1):
+        if step is None:
+            books["T"].invalidate()
+            model["T"].ready = False
+            continue
+        raw = step(seq)
         # repr shows each Decimal's digits: equal prices keep their first spelling, NO prices
         # their scale
         assert repr(run(raw, books)) == repr(reference.kalshi_book_message(raw, model))
-    book, expected = books["T"], model["T"]
+    book, expected = books.pop("T"), model["T"]
+    assert books == {}
     assert repr(book.levels()) == repr(
         (reference.ordered(expected.bids, True), reference.ordered(expected.asks, False))
     )
-    assert (book.sequence, book.timestamp) == (expected.sequence, expected.timestamp)
+    fields = ("ready", "sequence", "timestamp")
+    assert [getattr(book, f) for f in fields] == [getattr(expected, f) for f in fields]
