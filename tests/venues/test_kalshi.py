@@ -66,40 +66,19 @@ prices = st.builds(
     st.integers(1, 99),
     st.integers(0, 2),
 )
-sides = st.lists(st.tuples(prices, st.integers(-1, 5).map(Decimal)), max_size=8)
-
-
-def wire(pairs):
-    return [[str(p), str(s)] for p, s in pairs]
-
-
-# Steps of a stream, each given its sequence number: snapshots, deltas (to "T" or to "X", which has
-# no book) and None, for the stream losing confidence in the book.
-snapshots = st.builds(
-    lambda yes, no, market_id: lambda seq: snap(wire(yes), wire(no), seq, market_id=market_id),
-    sides,
-    sides,
-    st.sampled_from([None, "m"]),
-)
-deltas = st.builds(
-    lambda side, price, change, ticker, ts_ms, order: (
-        lambda seq: delta(
-            str(price),
-            side,
-            seq,
-            str(change),
-            market_ticker=ticker,
-            ts_ms=ts_ms,
-            client_order_id=order,
-        )
-    ),
-    st.sampled_from(["yes", "no", "YES"]),  # only the exact text "yes" is the YES side
-    prices,
-    st.integers(-6, 6).map(Decimal),
-    st.sampled_from(["T", "T", "X"]),
-    st.sampled_from([None, 1700000000123]),
-    st.sampled_from([None, "", "c1", [1]]),  # a falsy id gives no entry
-)
+levels = st.lists(st.tuples(prices.map(str), st.integers(-1, 5).map(str)).map(list), max_size=8)
+# The steps of a stream: (kind, msg) to send with the next sequence number, or None for the stream
+# losing confidence in the book.
+snapshots = st.fixed_dictionaries({
+    "yes_dollars_fp": levels, "no_dollars_fp": levels, "market_id": st.sampled_from([None, "m"]),
+}).map(lambda msg: ("snapshot", msg))  # fmt: skip
+deltas = st.fixed_dictionaries({
+    "side": st.sampled_from(["yes", "no", "YES"]),  # only the exact text "yes" is the YES side
+    "price_dollars": prices.map(str), "delta_fp": st.integers(-6, 6).map(str),
+    "market_ticker": st.sampled_from(["T", "T", "X"]),  # "X" has no book
+    "ts_ms": st.sampled_from([None, 1700000000123]),
+    "client_order_id": st.sampled_from([None, "", "c1", [1]]),  # a falsy id gives no entry
+}).map(lambda msg: ("delta", msg))  # fmt: skip
 
 
 @given(snapshots, st.lists(deltas | snapshots | st.none(), max_size=10))
@@ -110,7 +89,7 @@ def test_stream_matches_the_model(first, steps):
             books["T"].invalidate()
             model["T"].ready = False
             continue
-        raw = step(seq)
+        raw = frame(*step[:1], seq, **step[1])
         # repr shows each Decimal's digits: equal prices keep their first spelling, NO prices
         # their scale
         assert repr(run(raw, books)) == repr(reference.kalshi_book_message(raw, model))
