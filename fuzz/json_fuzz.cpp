@@ -38,9 +38,8 @@ JsonStatus visit(JsonCursor& cursor) {
 std::optional<JsonValue> plain_value(PlainJsonReader& reader) {
   const char first = reader.peek();
   if (first != '[' && first != '{') {
-    const auto token = reader.value();
-    if (!token) return std::nullopt;
-    return orvane::plain_scalar(*token);
+    if (const auto token = reader.value()) return orvane::plain_scalar(*token);
+    return std::nullopt;
   }
   orvane::JsonArray elements;
   std::vector<orvane::JsonMember> members;

@@ -13,7 +13,7 @@
 
 namespace orvane::fuzz {
 
-inline std::string texts(const LevelList& levels) {
+inline std::string texts(const auto& levels) {
   std::string out;
   for (const auto& [price, size] : levels) out += to_text(price) + ":" + to_text(size) + " ";
   return out;

@@ -60,16 +60,6 @@ Decoded both_ways(Decoded (*decode)(std::string_view), std::string_view text) {
   return decoded;
 }
 
-void kalshi_frame(std::string_view text, Book& book) {
-  const auto message = both_ways(kalshi::decode, text);
-  if (!message) return;
-  std::visit([&](const auto& change) { (void)kalshi::apply(book, change); }, message->book);
-}
-
-void opinion_frame(std::string_view text, Book& book) {
-  if (const auto change = both_ways(opinion::decode, text)) opinion::apply(book, *change);
-}
-
 void polymarket_frame(std::string_view text, Book& book) {
   const auto decoded = polymarket::decode(text);
   if (const auto plain = polymarket::read_plain(text)) {
@@ -85,19 +75,10 @@ void polymarket_frame(std::string_view text, Book& book) {
     if (const auto* snapshot = std::get_if<polymarket::BookMessage>(&message)) {
       replace(book, snapshot->bids, snapshot->asks);
     } else {
-      for (const auto& change : std::get<polymarket::PriceChange>(message).changes) {
+      for (const auto& change : std::get<polymarket::PriceChange>(message).changes)
         book.set(change.side, change.price, change.size);
-      }
     }
   }
-}
-
-void polymarket_us_frame(std::string_view text, Book& book) {
-  const auto general = polymarket_us::decode(text);
-  if (const auto plain = polymarket_us::decode_plain(text)) {
-    FUZZ_CHECK(*plain == general);
-  }
-  if (general) replace(book, general->bids, general->asks);
 }
 
 }  // namespace
@@ -105,10 +86,13 @@ void polymarket_us_frame(std::string_view text, Book& book) {
 FUZZ_TARGET(venues) {
   Book book;
   replace(book, LevelList{{*parse("0.4"), *parse("10")}}, LevelList{{*parse("0.6"), *parse("5")}});
-  kalshi_frame(text, book);
-  opinion_frame(text, book);
+  if (const auto message = both_ways(kalshi::decode, text))
+    std::visit([&](const auto& change) { (void)kalshi::apply(book, change); }, message->book);
+  if (const auto change = both_ways(opinion::decode, text)) opinion::apply(book, *change);
   polymarket_frame(text, book);
-  polymarket_us_frame(text, book);
+  const auto us = polymarket_us::decode(text);
+  if (const auto plain = polymarket_us::decode_plain(text)) FUZZ_CHECK(*plain == us);
+  if (us) replace(book, us->bids, us->asks);
   check_book(book);
   return 0;
 }

@@ -1,20 +1,31 @@
 // The wire scalar readers on any text, taken as text, as a raw field, and as a parsed JSON value:
-// no reader fails except with a value, a raw text and a parsed value agree.
+// no reader fails except with a value, a raw text and a parsed value agree; an integer refused
+// names the text quoted; the empty text of a value is Python's falsiness, as the Kalshi id reads
+// it.
 #include <string_view>
 
 #include "json/parse.h"
 #include "target.h"
+#include "text/quoted.h"
+#include "venues/kalshi.h"
 #include "wire/wire.h"
 
 FUZZ_TARGET(wire) {
   namespace wire = orvane::wire;
   (void)wire::parse_decimal(text);
-  (void)wire::parse_int(text);
+  if (const auto n = wire::parse_int(text); !n) {
+    FUZZ_CHECK(n.error() == orvane::Error(orvane::ErrorCode::kMalformedFrame,
+                                          "not an integer: " + orvane::quoted_form(text)));
+  }
   const wire::Raw raw = text;
   const auto value = wire::value(raw);
   const auto decimal = wire::decimal_raw(raw, "price");
   const auto ms = wire::polymarket_ms_raw(raw);
   const auto words = wire::text_raw(raw);
+  if (value) {
+    const auto shown = wire::text_or_empty(*value);
+    FUZZ_CHECK(orvane::kalshi::truthy(*value) == !(shown && shown->empty()));
+  }
   if (value && !text.starts_with('"')) {
     // Other than a quoted string, a raw field reads as its parsed value does.
     const auto from_value = wire::decimal(*value);

