@@ -4,6 +4,7 @@ import copy
 import pickle
 import re
 import sys
+from functools import partial
 
 import pytest
 from entry_points import ADDRESS, KEY, OPINION_ORDER, POLYMARKET_ORDER, SIGNER
@@ -85,10 +86,12 @@ def texts(order):
     return {k: v if k in ("side", "signature_type") else str(v) for k, v in order.items()}
 
 
-def polymarket_arguments(order, neg_risk):
-    # Short hex is right-aligned, like a number; the prefix is optional.
+def polymarket_arguments(order, neg_risk, case):
+    # Short hex is right-aligned, like a number; the prefix is optional. An address may be all in
+    # one case instead of checksummed; a number may be padded with zeros and white space.
     hexes = {"metadata": f"0x{order['metadata']:x}", "builder": f"{order['builder']:x}"}
-    return texts(order) | hexes | {"neg_risk": neg_risk}
+    spelled = {"maker": case(order["maker"]), "salt": f" 0{order['salt']}\n"}
+    return texts(order) | hexes | spelled | {"neg_risk": neg_risk}
 
 
 def polymarket_message(order):
@@ -174,13 +177,20 @@ def test_signer_is_immutable_and_not_copyable():
     assert not hasattr(SIGNER, "__dict__")
 
 
-@given(orders(POLYMARKET_TYPE), st.booleans(), st.sampled_from([0, 1, 2, 3, 4]))
-def test_polymarket_hash_and_signature_match_eth_account(order, neg_risk, signature_type):
+CASES = [str, str.lower, lambda address: "0x" + address[2:].upper()]
+
+
+@given(
+    orders(POLYMARKET_TYPE), st.booleans(), st.sampled_from([0, 1, 2, 3, 4]), st.sampled_from(CASES)
+)
+def test_polymarket_hash_and_signature_match_eth_account(order, neg_risk, signature_type, case):
     order = order | {"signature_type": signature_type}
-    arguments = polymarket_arguments(order, neg_risk)
+    arguments = polymarket_arguments(order, neg_risk, case)
     domain = polymarket_domain(neg_risk)
     plain, plain_digest = eip712(typed(POLYMARKET_TYPE), "Order", domain, polymarket_message(order))
-    signature = bytes.fromhex(SIGNER.polymarket_sign_order(**arguments)[2:])
+    signed = SIGNER.polymarket_sign_order(**arguments)
+    signature = bytes.fromhex(signed[2:])
+    assert signed == signed.lower()
     assert polymarket_order_hash(**arguments) == "0x" + plain_digest.hex()  # for type 3 too
     if signature_type != 3:
         assert signature == Account._sign_hash(plain_digest, KEY).signature
@@ -197,15 +207,6 @@ def test_polymarket_hash_and_signature_match_eth_account(order, neg_risk, signat
     assert signature[:65] == Account._sign_hash(wallet_digest, KEY).signature
     assert signature[65:97] == plain.header and signature[97:129] == plain.body
     assert signature[129:315] == POLYMARKET_TYPE.encode() and signature[315:] == b"\x00\xba"
-
-
-def test_polymarket_address_case_and_alignment():
-    digest = polymarket_order_hash(**ORDER, neg_risk=False)
-    for change in ({"maker": ADDRESS.lower()}, {"maker": "0x" + ADDRESS[2:].upper()},
-                   {"salt": " 0012345\n"}):  # fmt: skip
-        assert polymarket_order_hash(**ORDER | change, neg_risk=False) == digest
-    wallet = SIGNER.polymarket_sign_order(**ORDER | {"signature_type": 3}, neg_risk=False)
-    assert len(wallet) == 636 and wallet.endswith("00ba") and wallet == wallet.lower()
 
 
 OPINION_EXCHANGE = "0x5f45344126d6488025b0b84a3a8189f2487a7246"
@@ -237,16 +238,9 @@ FLIPPED = next(
 )
 
 
-def polymarket_hash(**kw):
-    return polymarket_order_hash(**ORDER | {"neg_risk": False} | kw)
-
-
-def polymarket_sign(**kw):
-    return SIGNER.polymarket_sign_order(**ORDER | {"neg_risk": False} | kw)
-
-
-def opinion_sign(**kw):
-    return SIGNER.opinion_sign_order(**OPINION | kw)
+polymarket_hash = partial(polymarket_order_hash, **ORDER, neg_risk=False)
+polymarket_sign = partial(SIGNER.polymarket_sign_order, **ORDER, neg_risk=False)
+opinion_sign = partial(SIGNER.opinion_sign_order, **OPINION)
 
 
 # (call, bad arguments, exception, message, note): the first failure decides, every argument's type
