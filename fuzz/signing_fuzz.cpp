@@ -41,9 +41,8 @@ std::string decimal_digits(Word word) {
 }  // namespace
 
 FUZZ_TARGET(signing) {
-  if (const auto signer = Signer::from_hex(text)) {
+  if (const auto signer = Signer::from_hex(text))
     FUZZ_CHECK(signer->sign_digest(keccak256(text)).has_value());
-  }
   const std::string quoted = orvane::quoted_form(text);
   // The strict reader accepts less than the any-case one, never otherwise.
   const auto strict = address(text);
@@ -68,10 +67,8 @@ FUZZ_TARGET(signing) {
     FUZZ_CHECK(digits.size() > kMax.size() || (digits.size() == kMax.size() && digits > kMax));
     FUZZ_CHECK(word.error().text == "does not fit in uint256: " + std::string(text));
   }
-  if (const auto word = bytes32(text)) {
-    FUZZ_CHECK(bytes32(hex0x(*word)) == word);
-  } else {
-    FUZZ_CHECK(word.error().text == "not a bytes32: " + quoted);
-  }
+  const auto word = bytes32(text);
+  FUZZ_CHECK(word ? bytes32(hex0x(*word)) == word
+                  : word.error().text == "not a bytes32: " + quoted);
   return 0;
 }

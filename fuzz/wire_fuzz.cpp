@@ -13,10 +13,9 @@
 FUZZ_TARGET(wire) {
   namespace wire = orvane::wire;
   (void)wire::parse_decimal(text);
-  if (const auto n = wire::parse_int(text); !n) {
-    FUZZ_CHECK(n.error() == orvane::Error(orvane::ErrorCode::kMalformedFrame,
-                                          "not an integer: " + orvane::quoted_form(text)));
-  }
+  const auto n = wire::parse_int(text);
+  FUZZ_CHECK(n || n.error() == orvane::Error(orvane::ErrorCode::kMalformedFrame,
+                                             "not an integer: " + orvane::quoted_form(text)));
   const wire::Raw raw = text;
   const auto value = wire::value(raw);
   const auto decimal = wire::decimal_raw(raw, "price");

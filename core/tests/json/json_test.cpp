@@ -97,7 +97,6 @@ TEST(JsonText, FloatTextMatchesPythonRepr) {
       {1e-5, "1e-05"},
       {1e16, "1e+16"},
       {0x1.1c37937e07fffp+53, "9999999999999998.0"},
-      {-2.5e-10, "-2.5e-10"},
       {0x0.0000000000001p-1022, "5e-324"},
       {0x1.fffffffffffffp+1023, "1.7976931348623157e+308"},
       {INFINITY, "inf"},
@@ -119,10 +118,9 @@ TEST(JsonText, CompactText) {
 TEST(JsonString, DecodesOneLiteral) {
   std::string scratch;
   const std::string_view plain = "\"0.45\"  ";
-  const auto view = decode_json_string(plain, scratch);
-  ASSERT_TRUE(view);
-  EXPECT_EQ(*view, "0.45");
-  EXPECT_EQ(view->data(), plain.data() + 1);  // no escape: no copy
+  const std::string_view view = decode_json_string(plain, scratch).value();
+  EXPECT_EQ(view, "0.45");
+  EXPECT_EQ(view.data(), plain.data() + 1);  // no escape: no copy
   EXPECT_EQ(decode_json_string(R"("a\"b\ud83d\ude00")").value(), "a\"b\xf0\x9f\x98\x80");
   EXPECT_EQ(decode_json_string("12").error().text, "expected a string at line 1 column 1");
 }

@@ -7,10 +7,7 @@
 namespace orvane {
 namespace {
 
-struct Case {
-  std::string text;
-  std::string expected;
-};
+using Case = std::pair<std::string, std::string>;  // the text, and what it shows
 
 TEST(Quoted, EscapesWhatIsNotPrintable) {
   const Case cases[] = {
@@ -33,7 +30,7 @@ TEST(Quoted, EscapesWhatIsNotPrintable) {
       {"\xed\xa0\x80", R"("\xed\xa0\x80")"},  // an encoded surrogate
       {"\xc0\xaf", R"("\xc0\xaf")"},          // overlong "/"
   };
-  for (const Case& c : cases) EXPECT_EQ(quoted_form(c.text), c.expected) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(quoted_form(c.first), c.second) << c.first;
 }
 
 TEST(Quoted, TrimsUnicodeWhiteSpace) {
@@ -47,7 +44,7 @@ TEST(Quoted, TrimsUnicodeWhiteSpace) {
       {"x\xe3\x80", "x\xe3\x80"},  // so does a cut-off sequence
   };
   for (const Case& c : cases)
-    EXPECT_EQ(trim_white_space(c.text), c.expected) << quoted_form(c.text);
+    EXPECT_EQ(trim_white_space(c.first), c.second) << quoted_form(c.first);
 }
 
 }  // namespace

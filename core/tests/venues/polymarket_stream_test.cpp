@@ -55,9 +55,8 @@ TEST(PolymarketStream, AppliedLevelsGroupByAssetInFirstChangeOrder) {
   const pm::Change changes[] = {change("b", Side::Ask, "0.6"), change("a", Side::Bid, "0.4"),
                                 change("b", Side::Bid, "0.5"), change("b", Side::Ask, "0.7")};
   pm::AppliedLevels recorded;
-  for (size_t i = 0; i < std::size(changes); ++i) {
+  for (size_t i = 0; i < std::size(changes); ++i)
     recorded.record(changes[i], i, *parse(std::to_string(i)));
-  }
   EXPECT_EQ(shown(recorded), "b@0 bids=0.5:2 asks=0.6:0 0.7:3 ; a@1 bids=0.4:1 asks=; ");
 
   // Past the few assets it scans, the index finds the same entries.
@@ -68,9 +67,8 @@ TEST(PolymarketStream, AppliedLevelsGroupByAssetInFirstChangeOrder) {
     expected += concat(ids.back(), "@", i, " bids=0.5:1 0.5:1 0.5:1 asks=; ");
   }
   pm::AppliedLevels grouped;
-  for (size_t i = 0; i < 3 * ids.size(); ++i) {
+  for (size_t i = 0; i < 3 * ids.size(); ++i)
     grouped.record(change(ids[i % ids.size()], Side::Bid, "0.5"), i, *parse("1"));
-  }
   EXPECT_EQ(shown(grouped), expected);
 }
 

@@ -28,20 +28,17 @@ TEST(KalshiDecode, Frames) {
       {delta + R"("side":"yes","price_dollars":0.45,"delta_fp":"-2.5","ts_ms":170,)"
                R"("client_order_id":""}})",
        R"(orderbook_delta seq=-4 sid=null n=-4  ts=170 id="" 0.45 -2.5 side=0)"},
-      {delta + R"("side":"YES","price_dollars":"0.450","delta_fp":1}})",
-       "orderbook_delta seq=-4 sid=null n=-4  ts=null id=null 0.550 1 side=1"},
-      {delta + R"("price_dollars":"1e-3","delta_fp":{"value":"7"},"market_ticker":5}})",
+      {delta +
+           R"("side":"YES","price_dollars":"1e-3","delta_fp":{"value":"7"},"market_ticker":5}})",
        "orderbook_delta seq=-4 sid=null n=-4 5 ts=null id=null 0.999 7 side=1"},
       {snapshot + R"("msg":null,"seq":null})",
        "orderbook_snapshot seq=null sid=null n=none  yes=no=id=null"},
-      {snapshot + R"("msg":[],"msg":{"yes_dollars_fp":"","no_dollars_fp":null}})",
-       "orderbook_snapshot seq=null sid=null n=none  yes=no=id=null"},
       {snapshot + R"("seq":true,"seq":" 1_0 ","sid":[1,{"a":-0}],"sid":18446744073709551616})",
        R"(orderbook_snapshot seq=" 1_0 " sid=1.8446744073709552e+19 n=10  yes=no=id=null)"},
-      {snapshot + R"("msg":{"market_id":-0.0,"yes_dollars_fp":[["x","1"]]},"msg":{"market_id":1}})",
+      {snapshot + R"("msg":{"market_id":-0.0,"yes_dollars_fp":[["x","1"]]},)"
+                  R"("msg":{"market_id":1,"yes_dollars_fp":"","no_dollars_fp":null}})",
        "orderbook_snapshot seq=null sid=null n=none  yes=no=id=1"},
       {"", "error: not JSON: "},
-      {R"({"type":"ORDERBOOK_DELTA"})", "error: not a book message"},
       {snapshot + R"("seq":9223372036854775808})",
        "error: seq is not an integer: 9223372036854775808"},
       {snapshot + R"("msg":"x"})", R"(error: msg is not an object: "x")"},
@@ -54,10 +51,10 @@ TEST(KalshiDecode, Frames) {
        "error: 1 - -7.9000000000000000000000000000 is not exact"},
       {R"({"type":"orderbook_delta","msg":{"delta_fp":1}})", R"(error: missing "price_dollars")"},
   };
-  for (const auto& [frame, expected] : cases) {
+  for (const auto& [frame, expected] : cases)
     EXPECT_EQ(describe(kalshi::decode(frame)).substr(0, expected.size()), expected) << frame;
-  }
-  EXPECT_EQ(kalshi::decode(R"({"type":"orderbook"})").error().code, ErrorCode::kOtherFrame);
+  EXPECT_EQ(kalshi::decode(R"({"type":"ORDERBOOK_DELTA"})").error(),
+            Error(ErrorCode::kOtherFrame, "not a book message"));
 }
 
 TEST(OpinionDecode, Frames) {
@@ -72,9 +69,8 @@ TEST(OpinionDecode, Frames) {
       {diff + R"("size":1})", R"(error: missing "price")"},
       {diff + R"("price":{"value":"1"},"size":1})", R"(error: not a decimal: {"value":"1"})"},
   };
-  for (const auto& [text, expected] : cases) {
+  for (const auto& [text, expected] : cases)
     EXPECT_EQ(describe(opinion::decode(text)).substr(0, expected.size()), expected) << text;
-  }
   EXPECT_EQ(opinion::decode("{").error().code, ErrorCode::kMalformedJson);
 }
 
@@ -94,9 +90,7 @@ TEST(PolymarketDecode, ValuesRefusalsAndErrors) {
       {change + R"("size":"1","side":"bUy"}]})", "change  none:  0.5 1 bid null null, "},
       {change + R"("size":"1","side":"\u0062uy"}]})", "change  none:  0.5 1 bid null null, "},
       {change + R"("size":"1","side":"Buy "}]})", "change  none:  0.5 1 ask null null, "},
-      {change + R"("size":"1","side":null}]})", "change  none:  0.5 1 ask null null, "},
       {"  [ ]", ""},
-      {R"([{"event_type":"book","asset_id":"a"},{"event_type":"tick_size_change"}])", "refused"},
       {R"({"event_type":"Book"})", "refused"},
       {R"([{"event_type":"x"},{"event_type":"book","bids":[{"price":"1"}]}])", "refused"},
       {R"([{"event_type":"book","bids":[{"price":"1"}]},{"event_type":"x"}])",
