@@ -50,6 +50,8 @@ BOOK.replace([("0.45", "100"), ("0.44", "250")], [("0.47", "80")])
 KALSHI_BOOKS, POLYMARKET_BOOKS, US_BOOKS = {}, {}, {}
 KALSHI_MESSAGE = kalshi_book_message(KALSHI_SNAPSHOT, KALSHI_BOOKS)
 KALSHI_MESSAGE.apply(KALSHI_BOOKS)
+polymarket_market(POLYMARKET_BOOK, POLYMARKET_BOOKS, {}, {})
+polymarket_us_market_data(POLYMARKET_US, US_BOOKS)
 KALSHI_DO = kalshi_book_message(KALSHI_DELTA, KALSHI_BOOKS)
 KALSHI_UNDO = kalshi_book_message(KALSHI_DELTA.replace('"1"', '"-1"'), KALSHI_BOOKS)
 OPINION_CHANGE = opinion_depth(OPINION)
@@ -76,6 +78,8 @@ ARGUMENTS = [
     LIMIT, PRICE, NOT_A_BOOK, SIGNER, KALSHI_MESSAGE, OPINION_CHANGE, LADDER, ODD_BOOK, SIDE,
     *(text for texts in frames.SEEDS.values() for text in texts), *VALUES.values(),
     *POLYMARKET_ORDER.values(), *OPINION_ORDER.values(),
+    # the decoders' books, which a snapshot refills in place
+    *KALSHI_BOOKS.values(), *POLYMARKET_BOOKS.values(), *US_BOOKS.values(),
 ]  # fmt: skip
 # From CPython 3.12 on, small ints, True and the like are immortal: a stable-ABI module built with
 # 3.11's headers still counts down their (huge) reference counts, which is harmless and expected.

@@ -23,19 +23,19 @@ prices = st.sampled_from([0.45, "0.45", "0.450", 0.5, "0.55", 1])
 sizes = st.sampled_from(["10", 10, 2.5, "0", 0, "-1"])
 
 
-@given(st.lists(st.tuples(sides, prices, sizes), max_size=8))
+# A token is read as text; a missing or null one is "".
+tokens = st.sampled_from([("a", "a"), (7, "7"), (None, ""), (..., "")])
+
+
+@given(st.lists(st.tuples(sides, prices, sizes, tokens), max_size=8))
 def test_changes_match_the_model(changes):
     book, model = LocalBook(), reference.Book()  # not ready: changed all the same
-    for side, price, size in changes:
-        raw = change(side=side, price=price, size=size)
+    for side, price, size, (token, text) in changes:
+        raw = change(side=side, price=price, size=size, tokenId=token)
+        assert opinion_depth(raw).token == text
         assert repr(opinion_depth(raw).apply(book)) == repr(reference.opinion_depth(raw, model))
     expected = (reference.ordered(model.bids, True), reference.ordered(model.asks, False))
     assert repr(book.levels()) == repr(expected)
-
-
-@pytest.mark.parametrize(("token", "text"), [("a", "a"), (7, "7"), (None, ""), (..., "")])
-def test_token(token, text):
-    assert opinion_depth(change(tokenId=token)).token == text
 
 
 @pytest.mark.parametrize(
