@@ -8,8 +8,12 @@ import decimal
 from decimal import Decimal
 
 # Emin -1 puts the smallest exponent (Etiny = Emin - prec + 1) at -28: a result below it is rounded
-# or clamped, and both trap.
-EXACT = decimal.Context(prec=28, Emin=-1, traps=[decimal.Inexact, decimal.Rounded, decimal.Clamped])
+# or clamped, and both trap. A NaN (a fee that is not a number) traps too, even in a comparison.
+EXACT = decimal.Context(
+    prec=28,
+    Emin=-1,
+    traps=[decimal.Inexact, decimal.Rounded, decimal.Clamped, decimal.InvalidOperation],
+)
 ZERO, ONE = Decimal(0), Decimal(1)
 
 

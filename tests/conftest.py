@@ -13,8 +13,8 @@ settings.load_profile("ci" if os.environ.get("CI") else "dev")
 
 # The pure-Python models in reference/ are the oracle of many tests (and the benchmarks' baseline).
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
-# The stress table of every entry point (tests/stress/entry_points.py) serves the tests too.
-sys.path.insert(1, str(Path(__file__).resolve().parent / "stress"))
+# The stress table of every entry point and the decoder fuzz's helpers serve the tests too.
+sys.path[1:1] = [str(Path(__file__).resolve().parent / name) for name in ("stress", "fuzz")]
 
 
 @pytest.fixture

@@ -3,10 +3,10 @@ checks in odd shapes, state left unchanged on None, user code run mid-call. The
 replay test drives snapshots, deltas, gaps, resyncs and batches against a model; decoding errors
 are core/tests/polymarket_test.cpp's."""
 
-import copy
 import json
 
 import pytest
+from fuzz_decoders import image
 from orvane._core import LocalBook, polymarket_market
 
 T0 = 1_700_000_000_000
@@ -41,14 +41,7 @@ class State:
         return self
 
     def image(self):
-        """Everything the call may change, deep-copied."""
-        books = {
-            key: (b.levels(), b.ready, b.sequence, b.timestamp)
-            if isinstance(b, LocalBook)
-            else copy.deepcopy(b)
-            for key, b in self.books.items()
-        }
-        return books, copy.deepcopy(self.unverified), dict(self.markets)
+        return image((self.books, self.unverified, self.markets))
 
 
 class Raising:
