@@ -126,7 +126,8 @@ class Market:
 def us_market_data(raw, books, loads=json.loads):
     """One Polymarket US frame: its book replaced in `books` (slug -> {"bids", "asks"})."""
     data = loads(raw)["marketData"]
-    book = books.setdefault(data.get("marketSlug") or "", {})
+    slug = data.get("marketSlug") or ""  # without one, the book of the empty text
+    book = books.setdefault(slug, {})
     for side, key in (("bids", "bids"), ("asks", "offers")):
         levels = book[side] = {}
         for level in data[key]:
@@ -136,4 +137,4 @@ def us_market_data(raw, books, loads=json.loads):
     best = (max(book["bids"], default=None), min(book["asks"], default=None))
     bids, asks = ordered(book["bids"], True), ordered(book["asks"], False)
     state = (data.get("transactTime"), data.get("state"), data.get("stats"))
-    return data["marketSlug"], bids, asks, *best, *state
+    return slug, bids, asks, *best, *state

@@ -7,7 +7,7 @@ import sys
 from functools import partial
 
 import pytest
-from entry_points import ADDRESS, KEY, OPINION_ORDER, POLYMARKET_ORDER, SIGNER
+from entry_points import KEY, OPINION_ORDER, POLYMARKET_ORDER, SIGNER
 from eth_account import Account
 from eth_account.messages import _hash_eip191_message, encode_typed_data
 from eth_utils import to_checksum_address
@@ -230,12 +230,8 @@ def test_opinion_sign_order_matches_eth_account(order, key):
 NOT_INT = "'str' object cannot be interpreted as an integer"
 OUT_OF_RANGE = "out of range integral type conversion attempted"
 NOT_BOOL = "'int' object is not an instance of 'bool'"
-# One letter's case flipped, the text still mixing cases: the checksum no longer holds.
-FLIPPED = next(
-    ADDRESS[:i] + ADDRESS[i].swapcase() + ADDRESS[i + 1 :]
-    for i in range(2, 42)
-    if ADDRESS[i].isalpha()
-)
+# The signer's address with its first letter's case flipped: mixed case whose checksum fails.
+FLIPPED = "0x2C7536E3605D9C16a7a3D7b1898e529396a65c23"
 
 
 polymarket_hash = partial(polymarket_order_hash, **ORDER, neg_risk=False)
@@ -251,13 +247,10 @@ FAILURES = [
     (polymarket_sign, {"salt": "-1"}, ValueError, 'not a uint256: "-1"', None),
     (opinion_sign, {"side": "1"}, TypeError, NOT_INT, "side"),
     (opinion_sign, {"side": 256}, OverflowError, OUT_OF_RANGE, "side"),
-    (polymarket_sign, {"signature_type": -1}, OverflowError, OUT_OF_RANGE, "signature_type"),
     (polymarket_sign, {"maker": FLIPPED}, ValueError, f'not a checksummed address: "{FLIPPED}"', None),
-    (polymarket_hash, {"metadata": "0X1"}, ValueError, 'not a bytes32: "0X1"', None),
     (opinion_sign, {"exchange": OPINION_EXCHANGE + " "}, ValueError, f'not an address: "{OPINION_EXCHANGE} "', None),
     (polymarket_hash, {"salt": "x", "maker": "y"}, ValueError, 'not a uint256: "x"', None),
     (polymarket_sign, {"maker": "y", "builder": "z"}, ValueError, 'not an address: "y"', None),
-    (opinion_sign, {"salt": "x", "exchange": "bad"}, ValueError, 'not a uint256: "x"', None),
     (polymarket_sign, {"salt": "x", "neg_risk": 0}, TypeError, NOT_BOOL, "neg_risk"),
     (polymarket_hash, {"metadata": "x", "side": 300}, OverflowError, OUT_OF_RANGE, "side"),
     (lambda: Secp256k1Signer(b"ab" * 32), {}, TypeError, "'bytes' object is not an instance of 'str'", "private_key"),

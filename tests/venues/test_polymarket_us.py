@@ -31,26 +31,23 @@ prices = amounts | texts.map(lambda text: {"value": text})
 sides = st.lists(st.tuples(prices, amounts), max_size=6)
 
 
-@given(sides, sides, st.sampled_from(["marketData", "market_data"]), st.booleans())
-def test_full_book_against_the_model(bids, offers, key, existing):
-    books, model_books = {}, {}
+keys, slugs = st.sampled_from(["marketData", "market_data"]), st.sampled_from(["s", None])
+
+
+@given(sides, sides, keys, st.booleans(), slugs)
+def test_full_book_against_the_model(bids, offers, key, existing, slug):
+    books, model_books, name = {}, {}, slug or ""  # without a slug, the book of the empty text
     if existing:  # an invalidated book is reused, ready again, its other fields kept
-        books["s"] = LocalBook()
-        books["s"].sequence = 5
-        books["s"].invalidate()
-    raw = frame(bids, offers, slug="s", key=key, state="OPEN", stats={"openInterest": 7})
+        books[name] = LocalBook()
+        books[name].sequence = 5
+        books[name].invalidate()
+    raw = frame(bids, offers, slug=slug, key=key, state="OPEN", stats={"openInterest": 7})
     got = polymarket_us_market_data(raw, books)
     want = reference.us_market_data(raw.replace(key, "marketData"), model_books)
     assert repr(got) == repr(want)  # digits and exponents too, as BookLevel's repr shows them
-    book = books["s"]
+    book = books[name]
     assert book.ready and book.sequence == (5 if existing else None)
-    assert book.bids == model_books["s"]["bids"] and book.asks == model_books["s"]["asks"]
-
-
-def test_without_a_slug_the_book_is_the_empty_texts():
-    books = {}
-    assert polymarket_us_market_data('{"marketData":{"bids":null}}', books)[:2] == ("", ())
-    assert list(books) == [""] and books[""].ready
+    assert book.bids == model_books[name]["bids"] and book.asks == model_books[name]["asks"]
 
 
 @pytest.mark.parametrize(
