@@ -7,11 +7,8 @@ import runpy
 import pytest
 
 README = pathlib.Path(__file__).parents[1] / "README.md"
+# No block found would be a skipped test, which scripts/run-pytest fails.
 BLOCKS = re.findall(r"^```python\n(.*?)^```", README.read_text(), re.MULTILINE | re.DOTALL)
-
-
-def test_readme_has_its_examples():
-    assert len(BLOCKS) >= 4  # the book, a decoder, the router, signing
 
 
 @pytest.mark.parametrize("block", BLOCKS, ids=[f"block{n}" for n in range(1, len(BLOCKS) + 1)])

@@ -2,13 +2,13 @@
 
     python tests/fuzz/fuzz_decoders.py --seconds 120 [--python EXE]
 
-Chunks of cases run in child processes (EXE, by default this interpreter): a dead child or a broken
-invariant fails the run and leaves the case in tests/fuzz/crashes/ (test_regressions.py replays it
-once moved to regressions/). Invariants: the interpreter survives; an exception is an `Exception`
-or the module's internal failure; a decoder that returns None, or a Kalshi or Opinion decode that
-raises, leaves every book as it was (levels, `ready`, `sequence`, `timestamp`) and the caller's other
-dicts too; a Polymarket frame that fails part way, or an `apply` that raises, may keep the books it
-replaced before; a Kalshi delta to a book that is not ready may change its sequence, nothing else.
+Chunks of cases run in child processes (EXE, by default this interpreter); a dead child or a broken
+invariant fails the run and leaves its case in tests/fuzz/crashes/ (move it to regressions/, which
+test_regressions.py replays). The invariants: the interpreter survives; what escapes is an
+`Exception` or the module's internal failure; a None, or a Kalshi or Opinion decode that raises,
+leaves every book (levels, `ready`, `sequence`, `timestamp`) and dict as it was, except that a
+Polymarket frame failing part way or an `apply` that raises may keep books it already replaced,
+and a Kalshi delta to a book that is not ready records its sequence.
 """
 
 import argparse

@@ -65,6 +65,8 @@ READERS = ["", r',"x":"\u0041"']
 @example("2.4e-324", READERS[1])
 @example("1.7976931348623159e308", READERS[1])
 @example("18446744073709551616", "")
+@example("-0", READERS[1])
+@example("-9223372036854775809", "")
 @example("9007199254740993", "")
 def test_numbers_read_correctly_rounded(text, tail):
     expected = float(text)
@@ -78,8 +80,7 @@ def test_numbers_read_correctly_rounded(text, tail):
     # An integer that fits 64 bits stays an integer, exact; any other number is read as a float,
     # and a price's Decimal is that float's repr().
     integer = not any(c in text for c in ".eE") and -(2**63) <= int(text) < 2**64
-    if not integer:
-        assert same(message.sid, expected)
+    assert same(message.sid, int(text) if integer else expected)
     exact = Decimal(int(text)) if integer else Decimal(repr(expected))
     _sign, digits, exponent = exact.as_tuple()
     if exponent < -28 or int("".join(map(str, digits))) * 10 ** max(exponent, 0) >= 2**96:

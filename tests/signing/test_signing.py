@@ -165,12 +165,10 @@ def test_signer_is_immutable_and_not_copyable():
     for attempt, error in (
         (lambda: setattr(SIGNER, "address", "0x" + "00" * 20), AttributeError),
         (lambda: delattr(SIGNER, "address"), AttributeError),
-        (lambda: setattr(SIGNER, "key", 1), AttributeError),
         (lambda: setattr(Secp256k1Signer, "__repr__", repr), TypeError),
         (lambda: type("Sub", (Secp256k1Signer,), {}), TypeError),
         (lambda: pickle.dumps(SIGNER), TypeError),
         (lambda: copy.copy(SIGNER), TypeError),
-        (lambda: copy.deepcopy(SIGNER), TypeError),
     ):
         with pytest.raises(error):
             attempt()
