@@ -18,9 +18,9 @@ TEST(RouterSort, BuyAscendsSellDescendsTiesByPriceThenInputOrder) {
       {"0.52", "0.52"}, {"0.51", "0.50"}, {"0.51", "0.49"}, {"0.510", "0.50"}, {"0.5", "0.5"}};
   const auto order = [&](bool buy) {
     std::vector<LadderLevel> levels;
-    for (size_t i = 0; i < input.size(); ++i) {
+    levels.reserve(input.size());
+    for (size_t i = 0; i < input.size(); ++i)
       levels.push_back(LadderLevel{D(input[i].second), D(input[i].first), D("10"), i});
-    }
     sort(levels, buy);
     std::string out;
     for (const LadderLevel& l : levels)
