@@ -48,29 +48,31 @@ void insert_levels(PriceMap& map, std::span<const Level> pairs) {
   }
 }
 
-// A snapshot holds hundreds of levels, usually sorted (or reversed) already: sorting the run once
-// and appending at the end of the tree costs a few comparisons a level instead of a descent each.
+// A snapshot holds hundreds of levels, usually sorted (or reversed) already: checking that once and
+// appending at the end of the tree costs two comparisons a level instead of a descent each.
 PriceMap positive(std::span<const Level> pairs) {
   LevelList kept;
   kept.reserve(pairs.size());
+  bool ascending = true;  // strictly, so no price repeats
+  bool descending = true;
   for (const Level& level : pairs) {
-    if (level.second > kZero) kept.push_back(level);
-  }
-  const auto by_price = [](const Level& a, const Level& b) { return a.first < b.first; };
-  if (!std::is_sorted(kept.begin(), kept.end(), by_price)) {
-    // Reversing keeps equal prices in order only when there are none: strictly descending.
-    const bool descending =
-        std::adjacent_find(kept.begin(), kept.end(), [](const Level& a, const Level& b) {
-          return !(b.first < a.first);
-        }) == kept.end();
-    if (descending) {
-      std::reverse(kept.begin(), kept.end());
-    } else {
-      std::stable_sort(kept.begin(), kept.end(), by_price);
+    if (!(level.second > kZero)) continue;
+    if (!kept.empty()) {
+      const std::strong_ordering order = compare(kept.back().first, level.first);
+      ascending = ascending && order < 0;
+      descending = descending && order > 0;
     }
+    kept.push_back(level);
   }
-  // Equal prices are adjacent and in input order: the first key stays, the last size wins.
   PriceMap map;
+  if (ascending || descending) {
+    if (descending) std::reverse(kept.begin(), kept.end());
+    for (const Level& level : kept) map.insert(map.end(), level);
+    return map;
+  }
+  std::stable_sort(kept.begin(), kept.end(),
+                   [](const Level& a, const Level& b) { return a.first < b.first; });
+  // Equal prices are adjacent and in input order: the first key stays, the last size wins.
   for (size_t i = 0; i < kept.size();) {
     size_t last = i;
     while (last + 1 < kept.size() && kept[last + 1].first == kept[i].first) ++last;

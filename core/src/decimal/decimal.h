@@ -6,6 +6,7 @@
 // that key on the representation.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <compare>
 #include <cstdint>
@@ -151,28 +152,39 @@ struct ValueLess {
 // reason text, for example "Failed to parse" or "Invalid decimal: unknown character".
 std::expected<Decimal, Error> parse(std::string_view text);
 
-// The usual text of a price or size, read without the general grammar: ASCII digits with at most
-// one point, at most 19 digits, nothing else (no sign, underscore, exponent or white space).
-// Nothing for any other text; what it reads, `parse` reads the same way.
-inline std::optional<Decimal> parse_simple(std::string_view text) {
-  if (text.empty() || text.size() > 20) return std::nullopt;
+// The usual text of a price or size from `text` at `at` on: ASCII digits with at most one point, up
+// to the first other character (a second point included), where `at` is left. Nothing (`at`
+// anywhere) when there is no digit or more than 19.
+inline std::optional<Decimal> read_simple(std::string_view text, size_t& at) {
+  // 21 characters are enough to see that a text has too many digits; 19 digits fit 64 bits, and
+  // what a longer run left in `mantissa` is never used.
+  const size_t start = at;
+  const size_t end = std::min(text.size(), start + 21);
   uint64_t mantissa = 0;
-  size_t point = text.size();
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto digit = static_cast<unsigned>(static_cast<unsigned char>(text[i]) - '0');
+  size_t point = end;
+  for (; at < end; ++at) {
+    const auto digit = static_cast<unsigned>(static_cast<unsigned char>(text[at]) - '0');
     if (digit < 10) {
       mantissa = mantissa * 10 + digit;
-    } else if (text[i] == '.' && point == text.size()) {
-      point = i;
+    } else if (text[at] == '.' && point == end) {
+      point = at;
     } else {
-      return std::nullopt;
+      break;
     }
   }
-  const bool has_point = point != text.size();
-  const size_t digits = text.size() - (has_point ? 1 : 0);
+  const bool has_point = point != end;
+  const size_t digits = at - start - (has_point ? 1 : 0);
   if (digits == 0 || digits > 19) return std::nullopt;
-  const auto scale = static_cast<uint32_t>(has_point ? text.size() - point - 1 : 0);
+  const auto scale = static_cast<uint32_t>(has_point ? at - point - 1 : 0);
   return Decimal::from_parts(mantissa, scale, false);
+}
+
+// `read_simple` of the whole text: nothing for any other text (a sign, underscore, exponent or
+// white space). What it reads, `parse` reads the same way.
+inline std::optional<Decimal> parse_simple(std::string_view text) {
+  size_t at = 0;
+  const auto value = read_simple(text, at);
+  return at == text.size() ? value : std::nullopt;
 }
 
 // `parse`, refusing (kInvalidDecimal, kInexact) a text whose value it would have to round (digits

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -53,6 +54,17 @@ class PlainJsonReader {
   // Reads the next value when it is an array of two strings, the usual level of a price ladder:
   // their contents. Nothing, the reader unmoved, for anything else.
   std::optional<std::pair<std::string_view, std::string_view>> string_pair();
+
+  // Reads the next value when it is an array of two strings that `literal` reads: what it gives for
+  // each. `literal(text, at)` is called with `at` on a string's opening quote; it returns a value
+  // and leaves `at` past the closing quote, or nothing. Nothing, the reader unmoved, for anything
+  // else.
+  template <typename Literal>
+  using LiteralValue =
+      typename std::invoke_result_t<Literal&, std::string_view, std::size_t&>::value_type;
+  template <typename Literal>
+  std::optional<std::pair<LiteralValue<Literal>, LiteralValue<Literal>>> literal_pair(
+      Literal&& literal);
 
   // Reads the next value when it is an object of two string members, named `first` and `second` in
   // this order: their texts, quotes included, as `value` gives them. Nothing, the reader unmoved,
@@ -214,18 +226,29 @@ inline std::optional<std::string_view> PlainJsonReader::string_at(std::size_t& a
   return literal;
 }
 
-inline std::optional<std::pair<std::string_view, std::string_view>> PlainJsonReader::string_pair() {
+template <typename Literal>
+std::optional<
+    std::pair<PlainJsonReader::LiteralValue<Literal>, PlainJsonReader::LiteralValue<Literal>>>
+PlainJsonReader::literal_pair(Literal&& literal) {
   if (peek() != '[' || depth_ >= kMaxDepth) return std::nullopt;
   std::size_t at = pos_ + 1;
-  std::string_view items[2];
+  decltype(literal(text_, at)) items[2];
   for (std::size_t i = 0; i < 2; ++i) {
-    const auto literal = string_at(at);
-    if (!literal || next_at(at) != (i == 0 ? ',' : ']')) return std::nullopt;
+    if (next_at(at) != '"') return std::nullopt;
+    items[i] = literal(text_, at);
+    if (!items[i] || next_at(at) != (i == 0 ? ',' : ']')) return std::nullopt;
     ++at;
-    items[i] = literal->substr(1, literal->size() - 2);
   }
   pos_ = at;
-  return std::pair(items[0], items[1]);
+  return std::pair(*items[0], *items[1]);
+}
+
+inline std::optional<std::pair<std::string_view, std::string_view>> PlainJsonReader::string_pair() {
+  return literal_pair([this](std::string_view, std::size_t& at) -> std::optional<std::string_view> {
+    const auto literal = string_at(at);
+    if (!literal) return std::nullopt;
+    return literal->substr(1, literal->size() - 2);
+  });
 }
 
 template <std::size_t N1, std::size_t N2>

@@ -22,6 +22,14 @@ constexpr Decimal kOne = Decimal::from_integer(1);
 // arithmetic the stream's own decimal handling would do differently. Either way the frame's price
 // is what is refused, so both failures are kInvalidDecimal.
 std::expected<Decimal, Error> complement(const Decimal& price) {
+  // The usual price, a few digits at a small scale: 10^scale - mantissa, at the same scale, is the
+  // exact difference (zero included, which is positive as 1 - 1.00 is).
+  if (!price.is_negative() && price.scale() <= 19) {
+    const u128 one = pow10(price.scale());
+    const u128 mantissa = price.mantissa();
+    return mantissa <= one ? Decimal::from_parts(one - mantissa, price.scale(), false)
+                           : Decimal::from_parts(mantissa - one, price.scale(), true);
+  }
   auto result = sub(kOne, price);
   if (!result) {
     return std::unexpected(Error(ErrorCode::kInvalidDecimal, std::move(result.error().text)));
@@ -222,6 +230,18 @@ struct Frame {
     out = LevelList{};
     if (r.peek() == 'n') return r.value().has_value();
     if (r.peek() != '[') return false;
+    const auto keep_plain = [&](const Decimal& price, const Decimal& size) {
+      if (!complement_prices) {
+        out->emplace_back(price, size);
+        return;
+      }
+      auto yes_price = complement(price);
+      if (yes_price) {
+        out->emplace_back(*yes_price, size);
+      } else {
+        out = std::unexpected(std::move(yes_price.error()));
+      }
+    };
     const auto keep = [&](std::expected<Decimal, Error> price, std::expected<Decimal, Error> size) {
       auto pair = level_of(std::move(price), std::move(size), complement_prices);
       if (pair) {
@@ -231,7 +251,12 @@ struct Frame {
       }
     };
     return r.array([&] {
-      if (const auto texts = r.string_pair()) {  // the usual level: two strings
+      // The usual level: two strings of plain digits, read as they are scanned.
+      if (const auto level = r.literal_pair(wire::simple_decimal_literal)) {
+        if (out) keep_plain(level->first, level->second);
+        return true;
+      }
+      if (const auto texts = r.string_pair()) {  // two other strings
         if (out) keep(wire::parse_decimal(texts->first), wire::parse_decimal(texts->second));
         return true;
       }

@@ -13,6 +13,7 @@
 // bad integer or timestamp).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <expected>
 #include <optional>
@@ -32,6 +33,17 @@ using Raw = std::optional<std::string_view>;
 // Strips Unicode white space, then reads the Decimal grammar (decimal/decimal.h `parse`). Failure:
 // "not a decimal: {quoted trimmed text} ({reason})".
 std::expected<Decimal, Error> parse_decimal(std::string_view text);
+
+// The usual price or size as a JSON string literal: `text[at]` is its opening quote, and its
+// content is what `read_simple` reads whole (so parse_decimal of it gives the same value). Leaves
+// `at` past the closing quote; nothing (`at` anywhere) for any other literal.
+inline std::optional<Decimal> simple_decimal_literal(std::string_view text, std::size_t& at) {
+  ++at;
+  const auto value = read_simple(text, at);
+  if (!value || at == text.size() || text[at] != '"') return std::nullopt;
+  ++at;
+  return value;
+}
 
 // A string: parse_decimal of its content. A number: parse_decimal of its number text, so a float
 // goes through its shortest round-trip digits (0.1 is exactly 0.1). Anything else:
