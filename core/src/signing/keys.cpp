@@ -3,6 +3,8 @@
 #include <cryptopp/keccak.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "text/hex.h"
 #include "text/quoted.h"
@@ -47,15 +49,56 @@ std::string hex0x(std::span<const std::uint8_t> bytes) {
   return out;
 }
 
+namespace {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101;
+constexpr std::uint64_t kHighBits = 0x80 * kOnes;
+
+// Eight characters, the first at the lowest address, as one word.
+std::uint64_t load8(const char* text) {
+  std::uint64_t x;
+  std::memcpy(&x, text, 8);
+  if constexpr (std::endian::native == std::endian::big) x = std::byteswap(x);
+  return x;
+}
+
+// Eight hex digits of either case into four bytes, a word at a time; false when any character is
+// not a hex digit (the bytes are then meaningless). Each step's sums stay inside their byte for
+// 7-bit characters, and a character with its high bit set fails on its own.
+bool decode8(const char* text, std::uint8_t* out) {
+  const std::uint64_t x = load8(text);
+  const std::uint64_t folded = x | 0x20 * kOnes;  // letters lower-cased
+  const std::uint64_t digit = (x + (0x80 - '0') * kOnes) & ~(x + (0x80 - '9' - 1) * kOnes);
+  const std::uint64_t letter =
+      (folded + (0x80 - 'a') * kOnes) & ~(folded + (0x80 - 'f' - 1) * kOnes) & kHighBits;
+  const bool valid = (x & kHighBits) == 0 && ((digit & kHighBits) | letter) == kHighBits;
+  // Each byte's value, then the pairs of halves side by side, then the four bytes packed.
+  const std::uint64_t nibbles = (x & 0x0f * kOnes) + (letter >> 7) * 9;
+  std::uint64_t packed = ((nibbles << 4) | (nibbles >> 8)) & 0x00ff00ff00ff00ff;
+  packed = (packed | (packed >> 8)) & 0x0000ffff0000ffff;
+  auto bytes = static_cast<std::uint32_t>(packed | (packed >> 16));
+  if constexpr (std::endian::native == std::endian::big) bytes = std::byteswap(bytes);
+  std::memcpy(out, &bytes, 4);
+  return valid;
+}
+
+}  // namespace
+
 bool hex_decode(std::string_view text, std::span<std::uint8_t> out) {
   if (text.size() != out.size() * 2) return false;
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const int hi = hex_digit(text[2 * i]);
-    const int lo = hex_digit(text[2 * i + 1]);
-    if (hi < 0 || lo < 0) return false;
+  bool valid = true;
+  std::size_t i = 0;
+  for (; i + 4 <= out.size(); i += 4) valid &= decode8(text.data() + 2 * i, out.data() + i);
+  // The rest a byte at a time: digits are below 16, a non-digit's 0xff shows in the bits above.
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  std::uint8_t seen = 0;
+  for (; i < out.size(); ++i) {
+    const std::uint8_t hi = kHexValues[in[2 * i]];
+    const std::uint8_t lo = kHexValues[in[2 * i + 1]];
+    seen |= hi | lo;
     out[i] = static_cast<std::uint8_t>(hi << 4 | lo);
   }
-  return true;
+  return valid && seen < 16;
 }
 
 Word address_word(const Address& address) {
@@ -92,15 +135,26 @@ std::expected<Word, Error> address(std::string_view text) {
   Address bytes;
   if (!hex_decode(digits, bytes)) return invalid_field(not_an_address(text));
 
-  bool lower = false;
-  bool upper = false;
-  for (const char c : digits) {
-    lower |= (c >= 'a' && c <= 'f');
-    upper |= (c >= 'A' && c <= 'F');
+  // One case throughout carries no checksum; a mix must be exactly the EIP-55 form. Case shows in
+  // bits 5 and 6 of a hex letter: both set in a-f, only bit 6 in A-F; a numeral has bit 6 clear
+  // and bit 5 set, so setting bit 5 lower-cases the letters and leaves the numerals.
+  std::uint64_t lower = 0;
+  std::uint64_t upper = 0;
+  for (std::size_t i = 0; i < digits.size(); i += 8) {
+    const std::uint64_t x = load8(digits.data() + i);
+    lower |= x & (x << 1) & 0x40 * kOnes;
+    upper |= x & ~(x << 1) & 0x40 * kOnes;
   }
-  // One case throughout carries no checksum; a mix must be exactly the EIP-55 form.
-  if (lower && upper && checksummed(bytes) != text) {
-    return invalid_field("not a checksummed address: " + quoted_form(text));
+  std::array<char, 40> plain;
+  for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<char>(digits[i] | 0x20);
+  if (lower != 0 && upper != 0) {
+    const Word h = keccak256(std::string_view(plain.data(), plain.size()));
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      const std::uint8_t mask = (i % 2 == 0) ? 0x80 : 0x08;
+      // A letter is upper case exactly where the digest's nibble is 8 or more.
+      if (plain[i] >= 'a' && (digits[i] < 'a') != ((h[i / 2] & mask) != 0))
+        return invalid_field("not a checksummed address: " + quoted_form(text));
+    }
   }
   return address_word(bytes);
 }

@@ -48,6 +48,15 @@ constexpr int hex_digit(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
+// `hex_digit` of every byte, 0xff where it is -1: one load per character in the decoders.
+inline constexpr std::array<std::uint8_t, 256> kHexValues = [] {
+  std::array<std::uint8_t, 256> values{};
+  for (int c = 0; c < 256; ++c) {
+    const int digit = hex_digit(static_cast<char>(c));
+    values[c] = digit < 0 ? 0xff : static_cast<std::uint8_t>(digit);
+  }
+  return values;
+}();
 // Decodes exactly `2 * out.size()` hexadecimal characters of either case into `out`. Returns false
 // (with `out` partly written) when the length differs or a character is not a hex digit.
 bool hex_decode(std::string_view text, std::span<std::uint8_t> out);
