@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 #include "text/quoted.h"
 
@@ -16,51 +18,97 @@ __extension__ using u128 = unsigned __int128;
 constexpr std::string_view kDomainType =
     "EIP712Domain(string name,string version,uint256 chainId,address verifyingContract)";
 
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Eight digit characters, the first the most significant, as their value, in a few word-wide
+// steps. Sets `bad` when any of them is not a digit (the value is then meaningless).
+std::uint64_t eight_digits(const char* digits, bool& bad) {
+  std::uint64_t x;
+  std::memcpy(&x, digits, 8);
+  if constexpr (std::endian::native == std::endian::big) x = std::byteswap(x);
+  // Each byte's high half is 3, and stays 3 with 6 added (the low half is at most 9).
+  bad |= ((x & 0xf0f0f0f0f0f0f0f0) | (((x + 0x0606060606060606) & 0xf0f0f0f0f0f0f0f0) >> 4)) !=
+         0x3333333333333333;
+  x -= 0x3030303030303030;
+  x = x * 10 + (x >> 8);  // pairs of digits, in every other byte
+  constexpr std::uint64_t kPairs = 0x000000ff000000ff;
+  return ((x & kPairs) * (100 + (1000000ull << 32)) +
+          ((x >> 16) & kPairs) * (1 + (10000ull << 32))) >>
+         32;
+}
+
+// The value of `count` (at most 19) digit characters; sets `bad` when any of them is not a digit.
+std::uint64_t chunk_value(const char* digits, std::size_t count, bool& bad) {
+  std::uint64_t value = 0;
+  for (; count >= 8; count -= 8, digits += 8)
+    value = value * 100'000'000 + eight_digits(digits, bad);
+  for (; count > 0; --count, ++digits) {
+    const unsigned digit = static_cast<unsigned char>(*digits) - unsigned('0');
+    bad |= digit > 9;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
 }  // namespace
 
 std::expected<Word, Error> uint(std::string_view text) {
-  const std::string_view digits = trim_white_space(text);
-  if (digits.empty() || !std::ranges::all_of(digits, [](char c) { return c >= '0' && c <= '9'; })) {
-    return invalid_field("not a uint256: " + quoted_form(text));
-  }
-  // Four 64-bit limbs, least significant first, taking up to 19 digits at a time; the value only
-  // grows, so a carry out of the top limb at any step means 2^256 or more.
+  // Most texts are bare digits: trimming needs looking at only when an end is something else.
+  const bool bare = !text.empty() && is_digit(text.front()) && is_digit(text.back());
+  const std::string_view digits = bare ? text : trim_white_space(text);
+  const auto not_a_uint = [&] { return invalid_field("not a uint256: " + quoted_form(text)); };
+  if (digits.empty()) return not_a_uint();
+  // Four 64-bit limbs, least significant first. The leading chunk takes the odd digits so that
+  // every later one is 19 digits, a multiplication by 10^19 (below 2^64) of the limbs in use. The
+  // value only grows, so a carry out of the top limb at any step means 2^256 or more. Digits are
+  // checked as they are read; a non-digit anywhere is the message that wins.
+  constexpr std::uint64_t kChunkUnit = 10'000'000'000'000'000'000u;
+  bool bad = false;
   std::array<std::uint64_t, 4> limbs{};
-  for (std::size_t at = 0; at < digits.size();) {
-    const std::size_t count = std::min<std::size_t>(19, digits.size() - at);
-    std::uint64_t chunk = 0;
-    std::uint64_t unit = 1;
-    for (std::size_t i = 0; i < count; ++i) {
-      chunk = chunk * 10 + static_cast<std::uint64_t>(digits[at + i] - '0');
-      unit *= 10;
-    }
-    at += count;
-    u128 carry = chunk;
-    for (std::uint64_t& limb : limbs) {
-      const u128 t = static_cast<u128>(limb) * unit + carry;
-      limb = static_cast<std::uint64_t>(t);
+  const char* const first = digits.data();  // read by counts, never past `digits`
+  std::size_t at = digits.size() % 19 == 0 ? 19 : digits.size() % 19;
+  limbs[0] = chunk_value(first, at, bad);
+  std::size_t used = 1;
+  for (; at < digits.size(); at += 19) {
+    u128 carry = chunk_value(first + at, 19, bad);
+    for (std::size_t i = 0; i < used; ++i) {
+      const u128 t = static_cast<u128>(limbs[i]) * kChunkUnit + carry;
+      limbs[i] = static_cast<std::uint64_t>(t);
       carry = t >> 64;
     }
-    if (carry != 0) return invalid_field("does not fit in uint256: " + std::string(text));
+    if (carry != 0) {
+      if (used < limbs.size()) {
+        limbs[used++] = static_cast<std::uint64_t>(carry);
+      } else if (std::ranges::all_of(digits, is_digit)) {
+        return invalid_field("does not fit in uint256: " + std::string(text));
+      } else {
+        return not_a_uint();
+      }
+    }
   }
-  Word word;
+  if (bad) return not_a_uint();
+  Word word;  // big-endian
   for (std::size_t i = 0; i < 4; ++i) {
-    const std::uint64_t limb = limbs[3 - i];
-    for (std::size_t b = 0; b < 8; ++b)
-      word[8 * i + b] = static_cast<std::uint8_t>(limb >> (56 - 8 * b));
+    std::uint64_t limb = limbs[3 - i];
+    if constexpr (std::endian::native == std::endian::little) limb = std::byteswap(limb);
+    std::memcpy(word.data() + 8 * i, &limb, 8);
   }
   return word;
 }
 
 std::expected<Word, Error> bytes32(std::string_view text) {
   const std::string_view digits = text.starts_with("0x") ? text.substr(2) : text;
-  if (digits.size() > 64) return invalid_field("not a bytes32: " + quoted_form(text));
-  // Right-aligned: pad on the left with zero digits to 64.
-  std::array<char, 64> padded;
-  padded.fill('0');
-  std::ranges::copy(digits, padded.end() - digits.size());
-  Word word;
-  if (!hex_decode(std::string_view(padded.data(), padded.size()), word)) {
+  // Right-aligned: an odd count's first digit is the low half of its byte.
+  Word word{};
+  const std::size_t odd = digits.size() % 2;
+  const std::size_t bytes = digits.size() / 2 + odd;
+  bool read = bytes <= word.size();
+  if (read && odd == 1) {
+    const std::uint8_t digit = kHexValues[static_cast<unsigned char>(digits[0])];
+    read = digit < 16;
+    word[word.size() - bytes] = digit;
+  }
+  if (!read || !hex_decode(digits.substr(odd), std::span(word).last(bytes - odd))) {
     return invalid_field("not a bytes32: " + quoted_form(text));
   }
   return word;
