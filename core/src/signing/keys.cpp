@@ -137,24 +137,39 @@ std::expected<Word, Error> address(std::string_view text) {
 
   // One case throughout carries no checksum; a mix must be exactly the EIP-55 form. Case shows in
   // bits 5 and 6 of a hex letter: both set in a-f, only bit 6 in A-F; a numeral has bit 6 clear
-  // and bit 5 set, so setting bit 5 lower-cases the letters and leaves the numerals.
+  // and bit 5 set, so setting bit 5 lower-cases the letters and leaves the numerals. A word at a
+  // time, as for the digits.
+  constexpr std::uint64_t kBit5 = 0x20 * kOnes;
+  constexpr std::uint64_t kBit6 = 0x40 * kOnes;
+  std::array<std::uint64_t, 5> words;
+  std::array<char, 40> plain;
   std::uint64_t lower = 0;
   std::uint64_t upper = 0;
-  for (std::size_t i = 0; i < digits.size(); i += 8) {
-    const std::uint64_t x = load8(digits.data() + i);
-    lower |= x & (x << 1) & 0x40 * kOnes;
-    upper |= x & ~(x << 1) & 0x40 * kOnes;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::uint64_t x = words[i] = load8(digits.data() + 8 * i);
+    lower |= x & (x << 1) & kBit6;
+    upper |= x & ~(x << 1) & kBit6;
+    std::uint64_t folded = x | kBit5;
+    if constexpr (std::endian::native == std::endian::big) folded = std::byteswap(folded);
+    std::memcpy(plain.data() + 8 * i, &folded, 8);
   }
-  std::array<char, 40> plain;
-  for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<char>(digits[i] | 0x20);
-  if (lower != 0 && upper != 0) {
-    const Word h = keccak256(std::string_view(plain.data(), plain.size()));
-    for (std::size_t i = 0; i < plain.size(); ++i) {
-      const std::uint8_t mask = (i % 2 == 0) ? 0x80 : 0x08;
-      // A letter is upper case exactly where the digest's nibble is 8 or more.
-      if (plain[i] >= 'a' && (digits[i] < 'a') != ((h[i / 2] & mask) != 0))
-        return invalid_field("not a checksummed address: " + quoted_form(text));
-    }
+  if (lower == 0 || upper == 0) return address_word(bytes);
+
+  // A letter is upper case exactly where the digest's nibble is 8 or more: character 2k by bit 7
+  // of digest byte k, character 2k + 1 by its bit 3. Eight characters are compared at a time
+  // with the text they must be.
+  const Word h = keccak256(std::string_view(plain.data(), plain.size()));
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::uint8_t* d = h.data() + 4 * i;
+    std::uint64_t nibbles = std::uint64_t(d[0]) | std::uint64_t(d[1]) << 16 |
+                            std::uint64_t(d[2]) << 32 | std::uint64_t(d[3]) << 48;
+    nibbles |= nibbles << 8;  // digest byte k in bytes 2k and 2k + 1
+    const std::uint64_t cased = ((nibbles & 0x0080008000800080) >> 2) |  // bit 7 of even bytes
+                                ((nibbles & 0x0800080008000800) << 2);   // bit 3 of odd bytes
+    const std::uint64_t x = words[i];
+    const std::uint64_t letters = (x & kBit6) >> 1;
+    if (((x | kBit5) ^ (cased & letters)) != x)
+      return invalid_field("not a checksummed address: " + quoted_form(text));
   }
   return address_word(bytes);
 }
