@@ -33,6 +33,20 @@ bool too_many_positional(const Signature& signature, Py_ssize_t given) {
   return false;
 }
 
+// Interns the names not yet interned. A name that cannot be made now stays null (matched by text)
+// and is tried again on a later call.
+void intern_names(const Signature& signature) {
+  if (signature.interned[0] != nullptr) return;  // made in order: the first is the last to come
+  for (size_t i = signature.count; i-- > 0;) {
+    if (signature.interned[i] != nullptr) continue;
+    signature.interned[i] = PyUnicode_InternFromString(signature.names[i]);
+    if (signature.interned[i] == nullptr) {
+      PyErr_Clear();
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 bool bind(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
@@ -62,15 +76,24 @@ bool bind(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, P
     // Keywords mostly come in parameter order (f(**record)): each search starts after the last
     // match. Names are distinct, so where it starts changes nothing but its length.
     size_t start = 0;
+    if (signature.interned != nullptr && signature.count > 0 && keywords > 0)
+      intern_names(signature);
     for (Py_ssize_t k = 0; k < keywords; ++k) {
       PyObject* name = PyTuple_GetItem(kwnames, k);
       size_t index = positional;
-      for (size_t j = 0; j < positional; ++j) {
-        const size_t i = start + j < positional ? start + j : start + j - positional;
-        if (PyUnicode_CompareWithASCIIString(name, signature.names[i]) == 0) {
-          index = i;
-          break;
+      // By identity first, then (a name made at run time, or one we could not intern) by text.
+      if (signature.interned != nullptr) {
+        for (size_t j = 0; j < positional; ++j) {
+          const size_t i = start + j < positional ? start + j : start + j - positional;
+          if (name == signature.interned[i]) {
+            index = i;
+            break;
+          }
         }
+      }
+      for (size_t j = 0; j < positional && index == positional; ++j) {
+        const size_t i = start + j < positional ? start + j : start + j - positional;
+        if (PyUnicode_CompareWithASCIIString(name, signature.names[i]) == 0) index = i;
       }
       if (index == positional) {
         Py_ssize_t size = 0;

@@ -21,6 +21,9 @@ struct Signature {
   size_t count;     // number of names, the star parameter included
   size_t required;  // leading parameters without a default
   bool star_args;
+  // Null, or one slot per name for its interned str, made on first use and kept for the process:
+  // callers' keywords are mostly interned too, so most match by identity.
+  PyObject** interned = nullptr;
 
   size_t positional() const { return star_args ? count - 1 : count; }
 };
@@ -41,6 +44,7 @@ bool bind_new(const Signature& signature, PyObject* args, PyObject* kwargs, PyOb
 template <size_t N>
 struct Parameters {
   std::array<const char*, N> names;
+  mutable std::array<PyObject*, N> interned{};
   Signature signature;
   constexpr Parameters(const char* display, std::array<const char*, N> parameter_names,
                        size_t required, bool star_args = false)
@@ -54,11 +58,13 @@ class Arguments {
             PyObject* kwnames) {
     Signature signature = parameters.signature;
     signature.names = parameters.names.data();
+    signature.interned = parameters.interned.data();
     return py::bind(signature, args, nargs, kwnames, values_.data(), &star_);
   }
   bool bind_new(const Parameters<N>& parameters, PyObject* args, PyObject* kwargs) {
     Signature signature = parameters.signature;
     signature.names = parameters.names.data();
+    signature.interned = parameters.interned.data();
     return py::bind_new(signature, args, kwargs, values_.data(), &star_);
   }
   // Borrowed; null when an optional argument was not given.
