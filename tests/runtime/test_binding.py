@@ -57,6 +57,7 @@ def test_keyword_arguments_bind():
     book.replace(asks=[], bids=[(1, 1)])
     assert book.levels(depth=0) == ((), ()) and book.mirrored(face_value=2).asks == {1: 1}
     assert book.bids.get(price=1) == 1 and book.bids.get(2, default=5) == 5
+    assert book.bids.get(2, **{"".join("default"): 6}) == 6  # not interned: bound by its text
     assert _core.polymarket_market(raw="[]", books={}, unverified={}, markets={}) == []
 
 
