@@ -37,7 +37,7 @@ constexpr std::array<TextField, 9> kTextFields = {{
 
 }  // namespace
 
-std::expected<Order, Error> read_order(const OrderText& text) {
+std::expected<Order, Error> read_order(const OrderText& text, std::string_view known_address) {
   Order order;
   for (const TextField& field : kTextFields) {
     // A signer that is the maker (the usual order) is read once: same text, same word.
@@ -45,7 +45,10 @@ std::expected<Order, Error> read_order(const OrderText& text) {
       order.signer = order.maker;
       continue;
     }
-    auto word = field.read(text.*field.text);
+    const std::string_view field_text = text.*field.text;
+    const bool known =
+        !known_address.empty() && field.read == &address && field_text == known_address;
+    auto word = known ? address_any_case(field_text) : field.read(field_text);
     if (!word) return std::unexpected(std::move(word.error()));
     order.*field.word = *word;
   }

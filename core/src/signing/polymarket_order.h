@@ -59,7 +59,9 @@ struct OrderText {
 // Reads the texts in the order salt, maker, signer, token_id, maker_amount, taker_amount,
 // timestamp, metadata, builder (uint256 fields with `uint`, addresses with the strict `address`,
 // the rest with `bytes32`). The first failing field is reported and nothing after it is read.
-std::expected<Order, Error> read_order(const OrderText& text);
+// An address text equal to `known_address`, an EIP-55 text the caller vouches for (the signing
+// key's own), reads to the same word without its checksum digest being made again.
+std::expected<Order, Error> read_order(const OrderText& text, std::string_view known_address = {});
 
 // Keccak-256 of the order type hash and the eleven field words.
 Word struct_hash(const Order& order);

@@ -95,15 +95,21 @@ std::expected<Signer, Error> Signer::from_bytes(std::span<const std::uint8_t, 32
   }
   std::copy(sec1.begin() + 1, sec1.begin() + 33, signer.point_.x.begin());
   std::copy(sec1.begin() + 33, sec1.end(), signer.point_.y.begin());
+  const std::string address = address_of(signer.point_);
+  std::ranges::copy(address, signer.address_.begin());
   return signer;
 }
 
-Signer::Signer(Signer&& other) noexcept : key_(other.key_), point_(other.point_) { other.wipe(); }
+Signer::Signer(Signer&& other) noexcept
+    : key_(other.key_), point_(other.point_), address_(other.address_) {
+  other.wipe();
+}
 
 Signer& Signer::operator=(Signer&& other) noexcept {
   if (this != &other) {
     key_ = other.key_;
     point_ = other.point_;
+    address_ = other.address_;
     other.wipe();
   }
   return *this;

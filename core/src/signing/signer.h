@@ -42,8 +42,11 @@ class Signer {
 
   const PublicPoint& public_point() const { return point_; }
 
-  // The EIP-55 address, derived from the public point on each call.
-  std::string address() const { return address_of(point_); }
+  // The EIP-55 address of the public point, made with it.
+  std::string address() const { return std::string(address_text()); }
+  std::string_view address_text() const {
+    return std::string_view(address_.data(), address_.size());
+  }
 
   // Signs a 32-byte digest. Errors: "a digest is 32 bytes, got {n}" for another length; a message
   // starting "secp256k1" should the library refuse (it does not for a valid key and 32 bytes).
@@ -55,6 +58,7 @@ class Signer {
 
   std::array<std::uint8_t, 32> key_{};
   PublicPoint point_{};
+  std::array<char, 42> address_{};
 };
 
 }  // namespace orvane::signing

@@ -80,9 +80,10 @@ struct PolymarketOrder {
   bool neg_risk = false;
 };
 
-// Converts the twelve arguments in parameter order, then parses the fields. Null on failure, with
-// the error set.
-std::optional<PolymarketOrder> polymarket_order(const Arguments<12>& a) {
+// Converts the twelve arguments in parameter order, then parses the fields (`known_address` as
+// `polymarket::read_order` takes it). Null on failure, with the error set.
+std::optional<PolymarketOrder> polymarket_order(const Arguments<12>& a,
+                                                std::string_view known_address = {}) {
   polymarket::OrderText text;
   bool neg_risk = false;
   const bool converted =
@@ -94,7 +95,7 @@ std::optional<PolymarketOrder> polymarket_order(const Arguments<12>& a) {
       read_text(a[8], "timestamp", text.timestamp) && read_text(a[9], "metadata", text.metadata) &&
       read_text(a[10], "builder", text.builder) && read_flag(a[11], "neg_risk", neg_risk);
   if (!converted) return std::nullopt;
-  auto order = polymarket::read_order(text);
+  auto order = polymarket::read_order(text, known_address);
   if (!order) {
     raise_error(order.error());
     return std::nullopt;
@@ -149,9 +150,11 @@ PyObject* polymarket_sign_order(PyObject* self, PyObject* const* args, Py_ssize_
                                 PyObject* kwnames) {
   Arguments<12> a;
   if (!a.bind(kPolymarketSignParameters, args, nargs, kwnames)) return nullptr;
-  const auto read = polymarket_order(a);
+  const signing::Signer& signer = signer_of(self);
+  // Orders are mostly the key's own: its address needs no checksum digest.
+  const auto read = polymarket_order(a, signer.address_text());
   if (!read) return nullptr;
-  const auto signature = polymarket::sign(signer_of(self), read->order, read->neg_risk);
+  const auto signature = polymarket::sign(signer, read->order, read->neg_risk);
   if (!signature) return raise_error(signature.error());
   return hex0x(signature->view()).release();
 }
