@@ -2,6 +2,10 @@
 
 #include <cryptopp/keccak.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -82,12 +86,36 @@ bool decode8(const char* text, std::uint8_t* out) {
   return valid;
 }
 
+#if defined(__SSE2__)
+// Sixteen hex digits into eight bytes, as `decode8` does it but a vector at a time. Bytes compare
+// as signed, so a character with its high bit set is below every range.
+bool decode16(const char* text, std::uint8_t* out) {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  const __m128i folded = _mm_or_si128(x, _mm_set1_epi8(0x20));
+  const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8('0' - 1)),
+                                      _mm_cmplt_epi8(x, _mm_set1_epi8('9' + 1)));
+  const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(folded, _mm_set1_epi8('a' - 1)),
+                                       _mm_cmplt_epi8(folded, _mm_set1_epi8('f' + 1)));
+  const bool valid = _mm_movemask_epi8(_mm_or_si128(digit, letter)) == 0xffff;
+  const __m128i nibbles =
+      _mm_add_epi8(_mm_and_si128(x, _mm_set1_epi8(0x0f)), _mm_and_si128(letter, _mm_set1_epi8(9)));
+  // Each 16-bit lane holds a byte's high half, then its low half: join them, then pack the lanes.
+  const __m128i joined = _mm_or_si128(
+      _mm_and_si128(_mm_slli_epi16(nibbles, 4), _mm_set1_epi16(0xf0)), _mm_srli_epi16(nibbles, 8));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(joined, joined));
+  return valid;
+}
+#endif
+
 }  // namespace
 
 bool hex_decode(std::string_view text, std::span<std::uint8_t> out) {
   if (text.size() != out.size() * 2) return false;
   bool valid = true;
   std::size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 8 <= out.size(); i += 8) valid &= decode16(text.data() + 2 * i, out.data() + i);
+#endif
   for (; i + 4 <= out.size(); i += 4) valid &= decode8(text.data() + 2 * i, out.data() + i);
   // The rest a byte at a time: digits are below 16, a non-digit's 0xff shows in the bits above.
   const auto* in = reinterpret_cast<const unsigned char*>(text.data());
