@@ -1,6 +1,8 @@
 #include "router/ladder.h"
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <vector>
 
 #include "router/arithmetic.h"
@@ -24,27 +26,24 @@ std::strong_ordering by_key(const LadderLevel& a, const LadderLevel& b) {
   return net != 0 ? net : a.price <=> b.price;
 }
 
-}  // namespace
-
-namespace {
-
 // A stable sort that first looks for the runs already in order: a merge appends each member's rows
 // in turn, and a book's rows usually come best first, so the ladder is a few sorted runs. Adjacent
 // runs are merged pairwise, the left one first on ties, which keeps equal keys in input order just
 // as std::stable_sort does. Unordered input makes many short runs and costs about what
 // std::stable_sort would.
-template <typename Less>
-void sort_by(std::span<LadderLevel> levels, Less less) {
-  const size_t n = levels.size();
+template <typename T, typename Less>
+void sort_by(std::span<T> items, Less less) {
+  const size_t n = items.size();
   std::vector<size_t> bounds{0};  // where each run starts, then n
   for (size_t i = 1; i < n; ++i) {
-    if (less(levels[i], levels[i - 1])) bounds.push_back(i);
+    if (less(items[i], items[i - 1])) bounds.push_back(i);
   }
   bounds.push_back(n);
   if (bounds.size() <= 2) return;  // one run: already in order
-  std::vector<LadderLevel> buffer(n);
-  std::span<LadderLevel> from = levels;
-  std::span<LadderLevel> to = buffer;
+  // Every element is written before it is read: a key buffer is left uninitialised.
+  const std::unique_ptr<T[]> buffer(new T[n]);
+  std::span<T> from = items;
+  std::span<T> to(buffer.get(), n);
   while (bounds.size() > 2) {
     size_t kept = 0;
     size_t r = 0;
@@ -62,13 +61,80 @@ void sort_by(std::span<LadderLevel> levels, Less less) {
     bounds.resize(kept);
     std::swap(from, to);
   }
-  if (from.data() != levels.data()) std::ranges::copy(from, levels.begin());
+  if (from.data() != items.data()) std::ranges::copy(from, items.begin());
+}
+
+__extension__ using i128 = __int128;
+
+// A level's (net, price) as integers at one common scale, negated for a sell so that both sides
+// sort ascending; `index` is its place in the ladder. Comparing two of these is a few instructions
+// where comparing Decimals of different scales aligns them on every comparison.
+struct SortKey {
+  i128 net;
+  i128 price;
+  size_t index;
+};
+
+// (2^127 - 1) / 10^shift: a mantissa below this, scaled up by 10^shift, fits an i128.
+constexpr std::array<u128, kMaxScale + 1> kKeyBounds = [] {
+  std::array<u128, kMaxScale + 1> bounds{};
+  const u128 limit = (u128{1} << 127) - 1;
+  for (uint32_t shift = 0; shift <= kMaxScale; ++shift) bounds[shift] = limit / pow10(shift);
+  return bounds;
+}();
+
+bool to_key(const Decimal& value, uint32_t scale, bool negate_it, i128& key) {
+  const uint32_t shift = scale - value.scale();
+  const u128 mantissa = value.mantissa();
+  if (mantissa > kKeyBounds[shift]) return false;
+  const i128 magnitude = i128(mantissa * pow10(shift));
+  key = value.is_negative() != negate_it ? -magnitude : magnitude;
+  return true;
+}
+
+// The keys of `levels` into `keys`, false when some value does not fit at the common scale.
+bool sort_keys(std::span<const LadderLevel> levels, bool buy, SortKey* keys) {
+  uint32_t scale = 0;
+  for (const LadderLevel& level : levels) {
+    scale = std::max({scale, level.net.scale(), level.price.scale()});
+  }
+  for (size_t i = 0; i < levels.size(); ++i) {
+    keys[i].index = i;
+    if (!to_key(levels[i].net, scale, !buy, keys[i].net) ||
+        !to_key(levels[i].price, scale, !buy, keys[i].price)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Puts levels[keys[i].index] at i for every i, following each cycle of the permutation once.
+void permute(std::span<LadderLevel> levels, SortKey* keys) {
+  for (size_t i = 0; i < levels.size(); ++i) {
+    if (keys[i].index == i) continue;
+    const LadderLevel held = levels[i];
+    size_t j = i;
+    while (keys[j].index != i) {
+      const size_t next = keys[j].index;
+      levels[j] = levels[next];
+      keys[j].index = j;
+      j = next;
+    }
+    levels[j] = held;
+    keys[j].index = j;
+  }
 }
 
 }  // namespace
 
 void sort(std::span<LadderLevel> levels, bool buy) {
-  if (buy) {
+  const std::unique_ptr<SortKey[]> keys(new SortKey[levels.size()]);
+  if (sort_keys(levels, buy, keys.get())) {
+    sort_by(std::span<SortKey>(keys.get(), levels.size()), [](const SortKey& a, const SortKey& b) {
+      return a.net != b.net ? a.net < b.net : a.price < b.price;
+    });
+    permute(levels, keys.get());
+  } else if (buy) {
     sort_by(levels, [](const LadderLevel& a, const LadderLevel& b) { return by_key(a, b) < 0; });
   } else {
     sort_by(levels, [](const LadderLevel& a, const LadderLevel& b) { return by_key(a, b) > 0; });
