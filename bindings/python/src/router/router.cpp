@@ -319,18 +319,6 @@ PyObject* router_levels(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
 
 // ---- router_view ----
 
-// A side of the view as a tuple of (price, size) tuples.
-Ref pair_tuple(const std::vector<router::Pair>& levels) {
-  Ref tuple = Ref::steal(PyTuple_New(Py_ssize_t(levels.size())));
-  if (!tuple) return {};
-  for (size_t i = 0; i < levels.size(); ++i) {
-    TupleBuilder pair(2);
-    if (!pair.add(decimal(levels[i].first)) || !pair.add(decimal(levels[i].second))) return {};
-    PyTuple_SetItem(tuple.get(), Py_ssize_t(i), pair.take().release());
-  }
-  return tuple;
-}
-
 // Whether `book` has an attribute "side": 1, 0, or -1 with the lookup's error set.
 int has_side(PyObject* book) {
   // A LocalBook itself has none: its type and `object` are immutable and define no "side", and it

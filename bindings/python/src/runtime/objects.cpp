@@ -258,6 +258,36 @@ Ref decimal(const Decimal& value) {
   return object;
 }
 
+namespace {
+
+// `decimal` with the cache hit inline, for loops that make many. The hit's reference is taken
+// before anything else runs; a miss goes the full way.
+inline Ref cached_decimal(const Decimal& value) {
+  DecimalCaches* caches = thread_caches(true);
+  if (caches == nullptr) return {};
+  if (auto it = caches->decimals.find(DecimalKey(value)); it != caches->decimals.end()) {
+    return Ref::borrow(it->second);
+  }
+  return decimal(value);
+}
+
+}  // namespace
+
+Ref pair_tuple(std::span<const Level> levels) {
+  Ref tuple = Ref::steal(PyTuple_New(Py_ssize_t(levels.size())));
+  if (!tuple) return {};
+  for (size_t i = 0; i < levels.size(); ++i) {
+    const Ref price = cached_decimal(levels[i].first);
+    if (!price) return {};
+    const Ref size = cached_decimal(levels[i].second);
+    if (!size) return {};
+    PyObject* pair = PyTuple_Pack(2, price.get(), size.get());
+    if (pair == nullptr) return {};
+    PyTuple_SetItem(tuple.get(), Py_ssize_t(i), pair);
+  }
+  return tuple;
+}
+
 Ref key_str(std::string_view utf8) {
   const size_t slot = (utf8.size() + (utf8.empty() ? 0 : 7 * uint8_t(utf8.back()))) % kRecentKeys;
   DecimalCaches* caches = thread_caches(true);

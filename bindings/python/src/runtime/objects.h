@@ -43,6 +43,9 @@ std::optional<Decimal> from_py_exact(PyObject* object);
 // parsed with the decimal grammar (ValueError with the parser's reason when it does not parse).
 std::optional<Decimal> extract_decimal(PyObject* object);
 
+// A tuple of (price, size) tuples, each value through `decimal`, in the given order.
+Ref pair_tuple(std::span<const Level> levels);
+
 // One `BookLevel(price, size)` record from two `decimal.Decimal` objects.
 Ref book_level(PyObject* price, PyObject* size);
 // A tuple of `BookLevel` records, prices and sizes through `decimal`, in the given order.
