@@ -277,6 +277,7 @@ PyObject* router_levels(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
     if (!PyUnicode_Check(market_id)) return raise_not_instance(market_id, "str");
     const Ref rows = Ref::steal(PyObject_GetIter(PyTuple_GetItem(item.get(), 1)));
     if (!rows) return nullptr;
+    Ref arguments;  // (market_id, price, one) for the fee callback
     while (const Ref row = Ref::steal(PyIter_Next(rows.get()))) {
       if (!PyTuple_Check(row.get())) return raise_not_instance(row.get(), "tuple");
       if (!expect_pair(row.get())) return nullptr;
@@ -285,8 +286,16 @@ PyObject* router_levels(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
       if (!price) return none_unless_fatal();
       const std::optional<Decimal> size = from_py_exact(PyTuple_GetItem(row.get(), 1));
       if (!size) return none_unless_fatal();
-      const Ref answer = Ref::steal(
-          PyObject_CallFunctionObjArgs(fee, market_id, price_object, one.get(), nullptr));
+      // One argument tuple serves the member's rows while the callback keeps no reference to it:
+      // only its price changes, which nobody else can see.
+      if (arguments && Py_REFCNT(arguments.get()) == 1) {
+        Py_INCREF(price_object);
+        PyTuple_SetItem(arguments.get(), 1, price_object);
+      } else {
+        arguments = Ref::steal(PyTuple_Pack(3, market_id, price_object, one.get()));
+        if (!arguments) return nullptr;
+      }
+      const Ref answer = Ref::steal(PyObject_Call(fee, arguments.get(), nullptr));
       if (!answer) return nullptr;
       // A fee callback usually hands back the same few Decimal objects (a rate per member):
       // an exact Decimal is immutable, so the last one's conversion serves again while we hold it.
