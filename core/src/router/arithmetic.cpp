@@ -19,31 +19,34 @@ constexpr std::array<u128, kMaxScale + 1> kAlignBounds = [] {
   return bounds;
 }();
 
-// mantissa * 10^shift, or nothing when that reaches kAlignLimit.
-std::optional<u128> align(u128 mantissa, uint32_t shift) {
-  if (shift == 0) return mantissa;
-  if (mantissa >= kAlignBounds[shift]) return std::nullopt;
-  return mantissa * pow10(shift);
-}
-
 }  // namespace
 
 std::optional<Decimal> exact_add(const Decimal& a, const Decimal& b) {
-  const uint32_t scale = a.scale() > b.scale() ? a.scale() : b.scale();
-  const std::optional<u128> ma = align(a.mantissa(), scale - a.scale());
-  const std::optional<u128> mb = align(b.mantissa(), scale - b.scale());
-  if (!ma || !mb) return std::nullopt;
+  // Only the operand of the smaller scale is aligned, and only when the scales differ.
+  const uint32_t sa = a.scale();
+  const uint32_t sb = b.scale();
+  u128 ma = a.mantissa();
+  u128 mb = b.mantissa();
+  uint32_t scale = sa;
+  if (sa < sb) {
+    if (ma >= kAlignBounds[sb - sa]) return std::nullopt;
+    ma *= pow10(sb - sa);
+    scale = sb;
+  } else if (sb < sa) {
+    if (mb >= kAlignBounds[sa - sb]) return std::nullopt;
+    mb *= pow10(sa - sb);
+  }
 
   u128 sum;
   bool negative;
   if (a.is_negative() == b.is_negative()) {
-    sum = *ma + *mb;  // both below 2^100: no wrap
+    sum = ma + mb;  // both below 2^100: no wrap
     negative = a.is_negative();
-  } else if (*ma >= *mb) {
-    sum = *ma - *mb;
+  } else if (ma >= mb) {
+    sum = ma - mb;
     negative = a.is_negative() && sum != 0;
   } else {
-    sum = *mb - *ma;
+    sum = mb - ma;
     negative = b.is_negative();
   }
   if (sum >= kDigitLimit) return std::nullopt;
