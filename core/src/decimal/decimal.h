@@ -52,8 +52,9 @@ class Decimal {
   static constexpr Decimal from_parts(u128 mantissa, uint32_t scale, bool negative) {
     Decimal d;
     d.flags_ = (scale << 16) | (negative ? kSignBit : 0u);
-    d.lo_ = static_cast<uint32_t>(mantissa);
-    d.mid_ = static_cast<uint32_t>(mantissa >> 32);
+    const auto low = static_cast<uint64_t>(mantissa);  // split in 64 bits, as mantissa() joins
+    d.lo_ = static_cast<uint32_t>(low);
+    d.mid_ = static_cast<uint32_t>(low >> 32);
     d.hi_ = static_cast<uint32_t>(mantissa >> 64);
     return d;
   }
