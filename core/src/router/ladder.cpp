@@ -68,36 +68,38 @@ __extension__ using i128 = __int128;
 
 // A level's (net, price) as integers at one common scale, negated for a sell so that both sides
 // sort ascending; `index` is its place in the ladder. Comparing two of these is a few instructions
-// where comparing Decimals of different scales aligns them on every comparison.
+// where comparing Decimals of different scales aligns them on every comparison. 64-bit keys when
+// every value fits, as the prices and fees of a book do; 128-bit ones otherwise.
+template <typename Int>
 struct SortKey {
-  i128 net;
-  i128 price;
+  Int net;
+  Int price;
   size_t index;
 };
 
-// (2^127 - 1) / 10^shift: a mantissa below this, scaled up by 10^shift, fits an i128.
+// max(Int) / 10^shift: a mantissa at most this, scaled up by 10^shift, fits an Int.
+template <typename Int>
 constexpr std::array<u128, kMaxScale + 1> kKeyBounds = [] {
   std::array<u128, kMaxScale + 1> bounds{};
-  const u128 limit = (u128{1} << 127) - 1;
+  const u128 limit = (u128{1} << (sizeof(Int) * 8 - 1)) - 1;
   for (uint32_t shift = 0; shift <= kMaxScale; ++shift) bounds[shift] = limit / pow10(shift);
   return bounds;
 }();
 
-bool to_key(const Decimal& value, uint32_t scale, bool negate_it, i128& key) {
+template <typename Int>
+bool to_key(const Decimal& value, uint32_t scale, bool negate_it, Int& key) {
   const uint32_t shift = scale - value.scale();
   const u128 mantissa = value.mantissa();
-  if (mantissa > kKeyBounds[shift]) return false;
-  const i128 magnitude = i128(mantissa * pow10(shift));
+  if (mantissa > kKeyBounds<Int>[shift]) return false;
+  // The bound keeps the product within Int, so it is computed at Int's own width.
+  const Int magnitude = Int(mantissa) * Int(pow10(shift));
   key = value.is_negative() != negate_it ? -magnitude : magnitude;
   return true;
 }
 
-// The keys of `levels` into `keys`, false when some value does not fit at the common scale.
-bool sort_keys(std::span<const LadderLevel> levels, bool buy, SortKey* keys) {
-  uint32_t scale = 0;
-  for (const LadderLevel& level : levels) {
-    scale = std::max({scale, level.net.scale(), level.price.scale()});
-  }
+// The keys of `levels` into `keys`, false when some value does not fit at `scale`.
+template <typename Int>
+bool sort_keys(std::span<const LadderLevel> levels, uint32_t scale, bool buy, SortKey<Int>* keys) {
   for (size_t i = 0; i < levels.size(); ++i) {
     keys[i].index = i;
     if (!to_key(levels[i].net, scale, !buy, keys[i].net) ||
@@ -109,7 +111,8 @@ bool sort_keys(std::span<const LadderLevel> levels, bool buy, SortKey* keys) {
 }
 
 // Puts levels[keys[i].index] at i for every i, following each cycle of the permutation once.
-void permute(std::span<LadderLevel> levels, SortKey* keys) {
+template <typename Int>
+void permute(std::span<LadderLevel> levels, SortKey<Int>* keys) {
   for (size_t i = 0; i < levels.size(); ++i) {
     if (keys[i].index == i) continue;
     const LadderLevel held = levels[i];
@@ -125,16 +128,28 @@ void permute(std::span<LadderLevel> levels, SortKey* keys) {
   }
 }
 
+// Sorts by keys of type Int; false, with `levels` untouched, when some value does not fit one.
+template <typename Int>
+bool sort_by_keys(std::span<LadderLevel> levels, uint32_t scale, bool buy) {
+  const std::unique_ptr<SortKey<Int>[]> keys(new SortKey<Int>[levels.size()]);
+  if (!sort_keys(levels, scale, buy, keys.get())) return false;
+  sort_by(std::span<SortKey<Int>>(keys.get(), levels.size()),
+          [](const SortKey<Int>& a, const SortKey<Int>& b) {
+            return a.net != b.net ? a.net < b.net : a.price < b.price;
+          });
+  permute(levels, keys.get());
+  return true;
+}
+
 }  // namespace
 
 void sort(std::span<LadderLevel> levels, bool buy) {
-  const std::unique_ptr<SortKey[]> keys(new SortKey[levels.size()]);
-  if (sort_keys(levels, buy, keys.get())) {
-    sort_by(std::span<SortKey>(keys.get(), levels.size()), [](const SortKey& a, const SortKey& b) {
-      return a.net != b.net ? a.net < b.net : a.price < b.price;
-    });
-    permute(levels, keys.get());
-  } else if (buy) {
+  uint32_t scale = 0;  // the common scale of the keys
+  for (const LadderLevel& level : levels) {
+    scale = std::max({scale, level.net.scale(), level.price.scale()});
+  }
+  if (sort_by_keys<int64_t>(levels, scale, buy) || sort_by_keys<i128>(levels, scale, buy)) return;
+  if (buy) {
     sort_by(levels, [](const LadderLevel& a, const LadderLevel& b) { return by_key(a, b) < 0; });
   } else {
     sort_by(levels, [](const LadderLevel& a, const LadderLevel& b) { return by_key(a, b) > 0; });
