@@ -260,15 +260,10 @@ Ref decimal(const Decimal& value) {
 
 namespace {
 
-// `decimal` with the cache hit inline, for loops that make many. The hit's reference is taken
-// before anything else runs; a miss goes the full way.
-inline Ref cached_decimal(const Decimal& value) {
-  DecimalCaches* caches = thread_caches(true);
-  if (caches == nullptr) return {};
-  if (auto it = caches->decimals.find(DecimalKey(value)); it != caches->decimals.end()) {
-    return Ref::borrow(it->second);
-  }
-  return decimal(value);
+// The cached object of `value` (borrowed: take a reference before anything else runs), or null.
+inline PyObject* cache_hit(DecimalCaches& caches, const Decimal& value) {
+  const auto it = caches.decimals.find(DecimalKey(value));
+  return it != caches.decimals.end() ? it->second : nullptr;
 }
 
 }  // namespace
@@ -277,9 +272,16 @@ Ref pair_tuple(std::span<const Level> levels) {
   Ref tuple = Ref::steal(PyTuple_New(Py_ssize_t(levels.size())));
   if (!tuple) return {};
   for (size_t i = 0; i < levels.size(); ++i) {
-    const Ref price = cached_decimal(levels[i].first);
+    // Found again for every pair: making a tuple can collect garbage, and a finaliser can use them.
+    DecimalCaches* caches = thread_caches(true);
+    if (caches == nullptr) return {};
+    PyObject* price_hit = cache_hit(*caches, levels[i].first);
+    PyObject* size_hit = cache_hit(*caches, levels[i].second);
+    const Ref price = price_hit != nullptr ? Ref::borrow(price_hit) : decimal(levels[i].first);
     if (!price) return {};
-    const Ref size = cached_decimal(levels[i].second);
+    // A miss above ran Python code, which may have emptied the caches: look the size up again.
+    const Ref size = price_hit != nullptr && size_hit != nullptr ? Ref::borrow(size_hit)
+                                                                 : decimal(levels[i].second);
     if (!size) return {};
     PyObject* pair = PyTuple_Pack(2, price.get(), size.get());
     if (pair == nullptr) return {};
