@@ -12,7 +12,7 @@ namespace orvane::router {
 std::optional<LadderLevel> make_level(const Decimal& price, const Decimal& size, const Decimal& fee,
                                       size_t member, bool buy) {
   // Integer zero, not the fee's own zero: 0.50 + 0 stays 0.50, where 0.50 + 0.000 would be 0.500.
-  const Decimal unit_fee = fee > Decimal{} ? fee : Decimal{};
+  const Decimal unit_fee = !fee.is_zero() && !fee.is_negative() ? fee : Decimal{};  // fee > 0
   const std::optional<Decimal> net = router::exact_add(price, buy ? unit_fee : negate(unit_fee));
   if (!net) return std::nullopt;
   return LadderLevel{price, *net, size, member};
