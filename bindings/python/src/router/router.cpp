@@ -275,10 +275,20 @@ PyObject* router_levels(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
     if (!expect_pair(item.get())) return nullptr;
     PyObject* market_id = PyTuple_GetItem(item.get(), 0);  // alive while `item` is held
     if (!PyUnicode_Check(market_id)) return raise_not_instance(market_id, "str");
-    const Ref rows = Ref::steal(PyObject_GetIter(PyTuple_GetItem(item.get(), 1)));
+    // An exact tuple (what router_view gives) is read by index, which yields what its iterator
+    // would; anything else is iterated.
+    PyObject* source = PyTuple_GetItem(item.get(), 1);
+    const bool by_index = PyTuple_CheckExact(source);
+    const Ref rows = by_index ? Ref::borrow(source) : Ref::steal(PyObject_GetIter(source));
     if (!rows) return nullptr;
+    const Py_ssize_t row_count = by_index ? PyTuple_Size(rows.get()) : 0;
+    Py_ssize_t next_row = 0;
+    const auto next = [&] {
+      if (!by_index) return Ref::steal(PyIter_Next(rows.get()));
+      return next_row < row_count ? Ref::borrow(PyTuple_GetItem(rows.get(), next_row++)) : Ref{};
+    };
     Ref arguments;  // (market_id, price, one) for the fee callback
-    while (const Ref row = Ref::steal(PyIter_Next(rows.get()))) {
+    while (const Ref row = next()) {
       if (!PyTuple_Check(row.get())) return raise_not_instance(row.get(), "tuple");
       if (!expect_pair(row.get())) return nullptr;
       PyObject* price_object = PyTuple_GetItem(row.get(), 0);  // alive while `row` is held
