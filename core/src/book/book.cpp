@@ -19,6 +19,20 @@ LevelList walk_levels(auto first, const auto& last, size_t total, std::optional<
   return out;
 }
 
+// A whole side, lowest price first or (read forwards and filled from the back, since a B-tree's
+// reverse iterator steps a copy back on every read) highest first.
+LevelList whole_side(const PriceMap& side, bool descending) {
+  LevelList out(side.size());
+  if (descending) {
+    auto slot = out.end();
+    for (const auto& [price, size] : side) *--slot = Level(price, size);
+  } else {
+    auto slot = out.begin();
+    for (const auto& [price, size] : side) *slot++ = Level(price, size);
+  }
+  return out;
+}
+
 // Maps one side through p -> face - p.
 std::expected<PriceMap, Error> flipped(const PriceMap& source, const Decimal& face) {
   LevelList flipped_levels;
@@ -114,10 +128,12 @@ void Book::replace(std::span<const Level> bid_pairs, std::span<const Level> ask_
 }
 
 LevelList Book::bid_levels(std::optional<size_t> depth) const {
+  if (!depth || *depth >= bids.size()) return whole_side(bids, true);
   return walk_levels(bids.rbegin(), bids.rend(), bids.size(), depth);
 }
 
 LevelList Book::ask_levels(std::optional<size_t> depth) const {
+  if (!depth || *depth >= asks.size()) return whole_side(asks, false);
   return walk_levels(asks.begin(), asks.end(), asks.size(), depth);
 }
 
