@@ -266,23 +266,29 @@ inline PyObject* cache_hit(DecimalCaches& caches, const Decimal& value) {
   return it != caches.decimals.end() ? it->second : nullptr;
 }
 
+// The objects of a level's price and size, with one fetch of the caches when both are there.
+bool level_objects(const Level& level, Ref& price, Ref& size) {
+  // Found again for every level: making a tuple can collect garbage, and a finaliser can use them.
+  DecimalCaches* caches = thread_caches(true);
+  if (caches == nullptr) return false;
+  PyObject* price_hit = cache_hit(*caches, level.first);
+  PyObject* size_hit = cache_hit(*caches, level.second);
+  price = price_hit != nullptr ? Ref::borrow(price_hit) : decimal(level.first);
+  if (!price) return false;
+  // A miss above ran Python code, which may have emptied the caches: look the size up again.
+  size =
+      price_hit != nullptr && size_hit != nullptr ? Ref::borrow(size_hit) : decimal(level.second);
+  return bool(size);
+}
+
 }  // namespace
 
 Ref pair_tuple(std::span<const Level> levels) {
   Ref tuple = Ref::steal(PyTuple_New(Py_ssize_t(levels.size())));
   if (!tuple) return {};
   for (size_t i = 0; i < levels.size(); ++i) {
-    // Found again for every pair: making a tuple can collect garbage, and a finaliser can use them.
-    DecimalCaches* caches = thread_caches(true);
-    if (caches == nullptr) return {};
-    PyObject* price_hit = cache_hit(*caches, levels[i].first);
-    PyObject* size_hit = cache_hit(*caches, levels[i].second);
-    const Ref price = price_hit != nullptr ? Ref::borrow(price_hit) : decimal(levels[i].first);
-    if (!price) return {};
-    // A miss above ran Python code, which may have emptied the caches: look the size up again.
-    const Ref size = price_hit != nullptr && size_hit != nullptr ? Ref::borrow(size_hit)
-                                                                 : decimal(levels[i].second);
-    if (!size) return {};
+    Ref price, size;
+    if (!level_objects(levels[i], price, size)) return {};
     PyObject* pair = PyTuple_Pack(2, price.get(), size.get());
     if (pair == nullptr) return {};
     PyTuple_SetItem(tuple.get(), Py_ssize_t(i), pair);
@@ -442,10 +448,8 @@ Ref book_level(PyObject* price, PyObject* size) {
 Ref level_tuple(std::span<const Level> levels) {
   TupleBuilder tuple(Py_ssize_t(levels.size()));
   for (const Level& level : levels) {
-    Ref price = decimal(level.first);
-    if (!price) return {};
-    Ref size = decimal(level.second);
-    if (!size) return {};
+    Ref price, size;
+    if (!level_objects(level, price, size)) return {};
     if (!tuple.add(book_level(price.get(), size.get()))) return {};
   }
   return tuple.take();
