@@ -166,3 +166,44 @@ PATHS = {
 @pytest.mark.parametrize(("definition", "output"), PATHS.values(), ids=PATHS.keys())
 def test_record_construction_paths(definition, output):
     assert run_fresh(SCRIPT.format(definition=definition)) == output
+
+
+# Results are filled by conversions that can collect garbage: a finaliser walking gc.get_objects()
+# must never meet one with an empty slot (reading it read a null pointer). In a fresh interpreter,
+# whose few objects keep the walks short.
+FILLING = """
+import gc, sys
+from decimal import Decimal
+from orvane._core import LocalBook, router_levels, router_view
+N = 39  # no other live tuple or list is this long
+book = LocalBook()
+book.replace([], [(Decimal(1) + Decimal(i) / 10**9, Decimal(i)) for i in range(1, N + 1)])
+make = {
+    "view": lambda: router_view(book, True),
+    "levels": book.levels,
+    "walk": lambda: router_levels([("a", book.asks.items())], lambda *_: 0, True).walk(
+        True, 10**6, 10**6, ()
+    ),
+}[sys.argv[1]]
+class Peek:
+    def __del__(self):
+        for o in gc.get_objects():
+            if type(o) in (tuple, list) and len(o) == N:
+                repr(o[-1])
+gc.disable()
+for extra in range(1, 200):  # a collection at each point of the filling in turn
+    gc.collect()
+    for _ in range(3):
+        cycle = Peek()
+        cycle.self = cycle
+    del cycle
+    gc.set_threshold(gc.get_count()[0] + extra)
+    gc.enable()
+    make()
+    gc.disable()
+"""
+
+
+@pytest.mark.parametrize("result", ["view", "levels", "walk"])
+def test_a_finaliser_never_meets_a_result_being_filled(result):
+    subprocess.run([sys.executable, "-c", FILLING, result], check=True)

@@ -9,6 +9,7 @@
 #include "runtime/borrow.h"
 #include "runtime/errors.h"
 #include "runtime/objects.h"
+#include "runtime/unfinished.h"
 #include "text/concat.h"
 
 namespace orvane::py {
@@ -145,14 +146,14 @@ int contains(PyObject* self, PyObject* key) {
 }
 
 Ref decimal_list(const LevelList& levels, bool prices) {
-  Ref list = Ref::steal(PyList_New(Py_ssize_t(levels.size())));
+  Unfinished list(PyList_New(Py_ssize_t(levels.size())));
   if (!list) return {};
   for (size_t i = 0; i < levels.size(); ++i) {
     Ref item = new_decimal(prices ? levels[i].first : levels[i].second);
     if (!item) return {};
     PyList_SetItem(list.get(), Py_ssize_t(i), item.release());
   }
-  return list;
+  return list.finish();
 }
 
 Ref snapshot_list(PyObject* self, bool prices) {
@@ -162,18 +163,18 @@ Ref snapshot_list(PyObject* self, bool prices) {
 }
 
 Ref item_list(const LevelList& levels) {
-  Ref list = Ref::steal(PyList_New(Py_ssize_t(levels.size())));
+  Unfinished list(PyList_New(Py_ssize_t(levels.size())));
   if (!list) return {};
   for (size_t i = 0; i < levels.size(); ++i) {
     Ref price = new_decimal(levels[i].first);
     if (!price) return {};
     Ref size = new_decimal(levels[i].second);
     if (!size) return {};
-    PyObject* pair = PyTuple_Pack(2, price.get(), size.get());
-    if (pair == nullptr) return {};
-    PyList_SetItem(list.get(), Py_ssize_t(i), pair);
+    Ref pair = Ref::steal(PyTuple_Pack(2, price.get(), size.get()));
+    if (!pair) return {};
+    PyList_SetItem(list.get(), Py_ssize_t(i), pair.release());
   }
-  return list;
+  return list.finish();
 }
 
 Ref copy_dict(PyObject* self) {

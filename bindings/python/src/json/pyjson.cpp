@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "runtime/unfinished.h"
+
 namespace orvane::py {
 
 namespace {}  // namespace
@@ -23,14 +25,14 @@ Ref to_py(const JsonValue& value) {
       return new_str(value.as_string());
     case JsonKind::Array: {
       const JsonArray& elements = value.as_array();
-      Ref list = Ref::steal(PyList_New(Py_ssize_t(elements.size())));
+      Unfinished list(PyList_New(Py_ssize_t(elements.size())));
       if (!list) return {};
       for (size_t i = 0; i < elements.size(); ++i) {
         Ref element = to_py(elements[i]);
         if (!element) return {};
         PyList_SetItem(list.get(), Py_ssize_t(i), element.release());
       }
-      return list;
+      return list.finish();
     }
     case JsonKind::Object: {
       Ref dict = Ref::steal(PyDict_New());

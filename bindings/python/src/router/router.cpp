@@ -28,6 +28,7 @@
 #include "runtime/python.h"
 #include "runtime/ref.h"
 #include "runtime/tuple.h"
+#include "runtime/unfinished.h"
 #include "text/concat.h"
 
 namespace orvane::py {
@@ -146,7 +147,7 @@ PyObject* walk(PyObject* self_object, PyObject* const* args, Py_ssize_t nargs, P
       router::walk(self.ladder, *buy, *quantity, *limit, mask);
   if (!result) Py_RETURN_NONE;
 
-  Ref slots = Ref::steal(PyList_New(Py_ssize_t(result->slots.size())));
+  Unfinished slots(PyList_New(Py_ssize_t(result->slots.size())));
   if (!slots) return nullptr;
   for (size_t i = 0; i < result->slots.size(); ++i) {
     const router::Slot& slot = result->slots[i];
@@ -159,7 +160,7 @@ PyObject* walk(PyObject* self_object, PyObject* const* args, Py_ssize_t nargs, P
     PyList_SetItem(slots.get(), Py_ssize_t(i), item.take().release());
   }
   TupleBuilder out(3);
-  if (!out.add(std::move(slots)) || !out.add(decimal(result->remaining)) ||
+  if (!out.add(slots.finish()) || !out.add(decimal(result->remaining)) ||
       !out.add(Ref::steal(reason_object(result->reason)))) {
     return nullptr;
   }

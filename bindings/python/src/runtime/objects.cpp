@@ -284,16 +284,13 @@ bool level_objects(const Level& level, Ref& price, Ref& size) {
 }  // namespace
 
 Ref pair_tuple(std::span<const Level> levels) {
-  Ref tuple = Ref::steal(PyTuple_New(Py_ssize_t(levels.size())));
-  if (!tuple) return {};
-  for (size_t i = 0; i < levels.size(); ++i) {
+  TupleBuilder tuple(Py_ssize_t(levels.size()));
+  for (const Level& level : levels) {
     Ref price, size;
-    if (!level_objects(levels[i], price, size)) return {};
-    PyObject* pair = PyTuple_Pack(2, price.get(), size.get());
-    if (pair == nullptr) return {};
-    PyTuple_SetItem(tuple.get(), Py_ssize_t(i), pair);
+    if (!level_objects(level, price, size)) return {};
+    if (!tuple.add(Ref::steal(PyTuple_Pack(2, price.get(), size.get())))) return {};
   }
-  return tuple;
+  return tuple.take();
 }
 
 Ref key_str(std::string_view utf8) {

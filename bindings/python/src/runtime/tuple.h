@@ -5,6 +5,7 @@
 
 #include "runtime/python.h"
 #include "runtime/ref.h"
+#include "runtime/unfinished.h"
 
 namespace orvane::py {
 
@@ -14,16 +15,16 @@ namespace orvane::py {
 // tuple only after every add succeeded.
 class TupleBuilder {
  public:
-  explicit TupleBuilder(Py_ssize_t size) : tuple_(Ref::steal(PyTuple_New(size))) {}
+  explicit TupleBuilder(Py_ssize_t size) : tuple_(PyTuple_New(size)) {}
   bool add(Ref item) {
     if (!tuple_ || !item) return false;
     PyTuple_SetItem(tuple_.get(), next_++, item.release());
     return true;
   }
-  Ref take() { return std::move(tuple_); }
+  Ref take() { return tuple_.finish(); }
 
  private:
-  Ref tuple_;
+  Unfinished tuple_;
   Py_ssize_t next_ = 0;
 };
 
