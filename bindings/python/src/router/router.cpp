@@ -289,6 +289,7 @@ PyObject* router_levels(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
       return next_row < row_count ? Ref::borrow(PyTuple_GetItem(rows.get(), next_row++)) : Ref{};
     };
     Ref arguments;  // (market_id, price, one) for the fee callback
+    static const bool reuse_arguments = Py_Version < 0x030E0000;
     while (const Ref row = next()) {
       if (!PyTuple_Check(row.get())) return raise_not_instance(row.get(), "tuple");
       if (!expect_pair(row.get())) return nullptr;
@@ -298,10 +299,10 @@ PyObject* router_levels(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
       const std::optional<Decimal> size = from_py_exact(PyTuple_GetItem(row.get(), 1));
       if (!size) return none_unless_fatal();
       // One argument tuple serves the member's rows while the callback keeps no reference to it:
-      // only its price changes, which nobody else can see.
-      if (arguments && Py_REFCNT(arguments.get()) == 1) {
-        Py_INCREF(price_object);
-        PyTuple_SetItem(arguments.get(), 1, price_object);
+      // only its price changes, which nobody else can see. Newer interpreters may cache a tuple's
+      // hash, which a replaced item would leave stale, so the reuse is kept to those known not to.
+      if (reuse_arguments && arguments && Py_REFCNT(arguments.get()) == 1) {
+        PyTuple_SetItem(arguments.get(), 1, Ref::borrow(price_object).release());
       } else {
         arguments = Ref::steal(PyTuple_Pack(3, market_id, price_object, one.get()));
         if (!arguments) return nullptr;
