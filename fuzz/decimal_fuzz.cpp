@@ -1,9 +1,10 @@
 // The Decimal grammar and arithmetic: canonical text reads back to the same representation, and the
-// usual text's own reader agrees with the general grammar; a sum or difference is what a 128-bit
-// model computes at the larger scale: exact when it fits 96 bits, else the fewest digits dropped,
-// half to even, or an overflow when not even scale 0 holds it; a zero is negative only when both
-// terms are; compare agrees with the sign of the difference. The router's exact sum and product are
-// the exact result, or nothing when its mantissa reaches 10^28 or its scale 29.
+// usual text's own reader and 1 - p agree with the general grammar and subtraction; a sum or
+// difference is what a 128-bit model computes at the larger scale: exact when it fits 96 bits, else
+// the fewest digits dropped, half to even, or an overflow when not even scale 0 holds it; a zero is
+// negative only when both terms are; compare agrees with the sign of the difference. The router's
+// exact sum and product are the exact result, or nothing when its mantissa reaches 10^28 or its
+// scale 29.
 #include <string_view>
 
 #include "decimal/decimal.h"
@@ -93,6 +94,12 @@ FUZZ_TARGET(decimal) {
   }
   const auto a = orvane::parse(first);
   const auto b = orvane::parse(second);
+  if (a) {  // 1 - a at a's scale: the general subtraction's answer whenever that keeps the scale
+    const auto complement = orvane::one_minus(*a);
+    const auto general = orvane::sub(Decimal::from_integer(1), *a);
+    FUZZ_CHECK(complement ? general && general->same_representation(*complement)
+                          : !general || general->scale() != a->scale());
+  }
   if (a && b) {
     check_sum(*a, *b, false);
     check_sum(*a, *b, true);

@@ -191,6 +191,19 @@ inline std::optional<Decimal> parse_simple(std::string_view text) {
   return at == text.size() ? value : std::nullopt;
 }
 
+// 1 - value at the value's scale, exactly (a zero is positive, as 1 - 1.00 is): 10^scale and the
+// mantissa are both below 2^96, so only a negative value's sum can fail to fit, giving nothing.
+constexpr std::optional<Decimal> one_minus(const Decimal& value) {
+  const u128 one = pow10(value.scale());
+  const u128 mantissa = value.mantissa();
+  if (value.is_negative()) {
+    if (one + mantissa > kMaxMantissa) return std::nullopt;
+    return Decimal::from_parts(one + mantissa, value.scale(), false);
+  }
+  return mantissa <= one ? Decimal::from_parts(one - mantissa, value.scale(), false)
+                         : Decimal::from_parts(mantissa - one, value.scale(), true);
+}
+
 // `parse`, refusing (kInvalidDecimal, kInexact) a text whose value it would have to round (digits
 // other than zero beyond what the Decimal holds), for callers that must be exact or nothing.
 inline constexpr std::string_view kInexact = "Inexact decimal: more digits than a Decimal holds";

@@ -41,7 +41,7 @@ void sort_by(std::span<T> items, Less less) {
   bounds.push_back(n);
   if (bounds.size() <= 2) return;  // one run: already in order
   // Every element is written before it is read: a key buffer is left uninitialised.
-  const std::unique_ptr<T[]> buffer(new T[n]);
+  const auto buffer = std::make_unique_for_overwrite<T[]>(n);
   std::span<T> from = items;
   std::span<T> to(buffer.get(), n);
   while (bounds.size() > 2) {
@@ -131,7 +131,7 @@ void permute(std::span<LadderLevel> levels, SortKey<Int>* keys) {
 // Sorts by keys of type Int; false, with `levels` untouched, when some value does not fit one.
 template <typename Int>
 bool sort_by_keys(std::span<LadderLevel> levels, uint32_t scale, bool buy) {
-  const std::unique_ptr<SortKey<Int>[]> keys(new SortKey<Int>[levels.size()]);
+  const auto keys = std::make_unique_for_overwrite<SortKey<Int>[]>(levels.size());
   if (!sort_keys(levels, scale, buy, keys.get())) return false;
   sort_by(std::span<SortKey<Int>>(keys.get(), levels.size()),
           [](const SortKey<Int>& a, const SortKey<Int>& b) {

@@ -58,7 +58,7 @@ inline constexpr std::array<std::uint8_t, 256> kHexValues = [] {
   return values;
 }();
 // Decodes exactly `2 * out.size()` hexadecimal characters of either case into `out`. Returns false
-// (with `out` partly written) when the length differs or a character is not a hex digit.
+// (with `out` meaningless) when the length differs or a character is not a hex digit.
 bool hex_decode(std::string_view text, std::span<std::uint8_t> out);
 
 // The address word: 12 zero bytes, then the 20 address bytes.

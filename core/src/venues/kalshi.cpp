@@ -22,14 +22,7 @@ constexpr Decimal kOne = Decimal::from_integer(1);
 // arithmetic the stream's own decimal handling would do differently. Either way the frame's price
 // is what is refused, so both failures are kInvalidDecimal.
 std::expected<Decimal, Error> complement(const Decimal& price) {
-  // The usual price, a few digits at a small scale: 10^scale - mantissa, at the same scale, is the
-  // exact difference (zero included, which is positive as 1 - 1.00 is).
-  if (!price.is_negative() && price.scale() <= 19) {
-    const u128 one = pow10(price.scale());
-    const u128 mantissa = price.mantissa();
-    return mantissa <= one ? Decimal::from_parts(one - mantissa, price.scale(), false)
-                           : Decimal::from_parts(mantissa - one, price.scale(), true);
-  }
+  if (const auto exact = one_minus(price)) return *exact;
   auto result = sub(kOne, price);
   if (!result) {
     return std::unexpected(Error(ErrorCode::kInvalidDecimal, std::move(result.error().text)));

@@ -36,7 +36,7 @@ std::expected<Decimal, Error> parse_decimal(std::string_view text);
 
 // The usual price or size as a JSON string literal: `text[at]` is its opening quote, and its
 // content is what `read_simple` reads whole (so parse_decimal of it gives the same value). Leaves
-// `at` past the closing quote; nothing (`at` anywhere) for any other literal.
+// `at` past the closing quote; nothing (`at` unspecified) for any other literal.
 inline std::optional<Decimal> simple_decimal_literal(std::string_view text, std::size_t& at) {
   ++at;
   const auto value = read_simple(text, at);
