@@ -36,7 +36,8 @@ bool too_many_positional(const Signature& signature, Py_ssize_t given) {
 // Interns the names not yet interned. A name that cannot be made now stays null (matched by text)
 // and is tried again on a later call.
 void intern_names(const Signature& signature) {
-  if (signature.interned[0] != nullptr) return;  // made in order: the first is the last to come
+  // Filled from the last name to the first: a first slot that is set means every slot is.
+  if (signature.interned[0] != nullptr) return;
   for (size_t i = signature.count; i-- > 0;) {
     if (signature.interned[i] != nullptr) continue;
     signature.interned[i] = PyUnicode_InternFromString(signature.names[i]);
