@@ -58,22 +58,19 @@ std::expected<Order, Error> read_order(const OrderText& text, std::string_view k
 }
 
 Word struct_hash(const Order& order) {
+  const std::array<Word, 11> fields = {order.salt,
+                                       order.maker,
+                                       order.signer,
+                                       order.token_id,
+                                       order.maker_amount,
+                                       order.taker_amount,
+                                       uint8_word(order.side),
+                                       uint8_word(order.signature_type),
+                                       order.timestamp,
+                                       order.metadata,
+                                       order.builder};
   static const Word kOrderTypeHash = keccak256(kOrderType);
-  // The type hash and the fields in one buffer, hashed in one pass.
-  const std::array<Word, 12> words = {kOrderTypeHash,
-                                      order.salt,
-                                      order.maker,
-                                      order.signer,
-                                      order.token_id,
-                                      order.maker_amount,
-                                      order.taker_amount,
-                                      uint8_word(order.side),
-                                      uint8_word(order.signature_type),
-                                      order.timestamp,
-                                      order.metadata,
-                                      order.builder};
-  const std::span<const std::byte> bytes = std::as_bytes(std::span(words));
-  return keccak256(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  return signing::struct_hash(kOrderTypeHash, fields);
 }
 
 Word exchange_domain(bool neg_risk) {
