@@ -277,11 +277,3 @@ def test_positional_arguments_and_numpy_bool():
 
     hashed = polymarket_order_hash(*ORDER.values(), numpy.bool_(True))
     assert hashed == polymarket_order_hash(**ORDER, neg_risk=True)
-
-
-def test_each_signer_holds_its_type_until_it_goes():
-    held = sys.getrefcount(Secp256k1Signer)
-    signers = [Secp256k1Signer(KEY) for _ in range(100)]
-    assert sys.getrefcount(Secp256k1Signer) == held + 100
-    del signers
-    assert sys.getrefcount(Secp256k1Signer) == held

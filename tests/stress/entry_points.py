@@ -80,6 +80,8 @@ ARGUMENTS = [
     *POLYMARKET_ORDER.values(), *OPINION_ORDER.values(),
     # the decoders' books, which a snapshot refills in place
     *KALSHI_BOOKS.values(), *POLYMARKET_BOOKS.values(), *US_BOOKS.values(),
+    # the module's types, which each instance holds until it goes
+    *{type(o) for o in (SIGNER, BOOK, SIDE, LADDER, KALSHI_MESSAGE, OPINION_CHANGE)},
 ]  # fmt: skip
 # From CPython 3.12 on, small ints, True and the like are immortal: a stable-ABI module built with
 # 3.11's headers still counts down their (huge) reference counts, which is harmless and expected.
