@@ -162,24 +162,27 @@ std::expected<Decimal, Error> parse(std::string_view text);
 inline std::optional<Decimal> read_simple(std::string_view text, size_t& at) {
   // 21 characters are enough to see that a text has too many digits; 19 digits fit 64 bits, and
   // what a longer run left in `mantissa` is never used.
-  const size_t start = at;
-  const size_t end = std::min(text.size(), start + 21);
+  const char* const start = text.data() + at;
+  const char* const limit = text.data() + std::min(text.size(), at + 21);
+  const char* next = start;
   uint64_t mantissa = 0;
-  size_t point = end;
-  for (; at < end; ++at) {
-    const auto digit = static_cast<unsigned>(static_cast<unsigned char>(text[at]) - '0');
-    if (digit < 10) {
+  const auto read_digits = [&] {
+    for (; next < limit; ++next) {
+      const auto digit = static_cast<unsigned>(static_cast<unsigned char>(*next) - '0');
+      if (digit >= 10) break;
       mantissa = mantissa * 10 + digit;
-    } else if (text[at] == '.' && point == end) {
-      point = at;
-    } else {
-      break;
     }
+  };
+  read_digits();
+  const char* point = nullptr;
+  if (next < limit && *next == '.') {
+    point = next++;
+    read_digits();
   }
-  const bool has_point = point != end;
-  const size_t digits = at - start - (has_point ? 1 : 0);
+  at = static_cast<size_t>(next - text.data());
+  const auto digits = static_cast<size_t>(next - start) - (point != nullptr ? 1 : 0);
   if (digits == 0 || digits > 19) return std::nullopt;
-  const auto scale = static_cast<uint32_t>(has_point ? at - point - 1 : 0);
+  const auto scale = static_cast<uint32_t>(point != nullptr ? next - point - 1 : 0);
   return Decimal::from_parts(mantissa, scale, false);
 }
 
