@@ -92,7 +92,7 @@ def image(state, unready_sequence=True):
     books, unverified, markets = state
     seen = {}
     for key, book in books.items():
-        seen[repr(key)] = (id(book),)
+        seen[repr(key)] = (id(book), repr(book))  # a value that is not a book, whole
         if isinstance(book, _core.LocalBook):
             levels = [[(str(x.price), str(x.size)) for x in side] for side in book.levels()]
             sequence = book.sequence if book.ready or unready_sequence else "*"
