@@ -1,9 +1,12 @@
 """The Decimal and BookLevel objects the module hands out: caching, identity, and the references
-every entry point keeps (none) of its arguments, over the stress table of calls."""
+every entry point keeps (none) of its arguments, over the stress table of calls; cycles through the
+module's objects."""
 
 import functools
+import gc
 import subprocess
 import sys
+import weakref
 from concurrent.futures import ThreadPoolExecutor
 from decimal import Decimal
 
@@ -11,7 +14,7 @@ import pytest
 
 # One table of every entry point serves this check and the stress leak check.
 from entry_points import ARGUMENTS, CALLS
-from orvane._core import LocalBook
+from orvane._core import LocalBook, router_levels
 
 CAPACITY = 1 << 14
 
@@ -82,6 +85,19 @@ def test_thread_caches_are_released_when_the_thread_ends():
     assert sys.getrefcount(obj) == count_in_thread - 1
 
 
+def test_cycles_through_books_views_and_ladders_are_collected():
+    Marker = type("Marker", (), {})
+    first, second, marker = LocalBook(), LocalBook(), Marker()
+    first.sequence, first.timestamp = first.bids, Marker()
+    second.timestamp, marker.book = marker, second
+    market_id = type("MarketId", (str,), {})("a")
+    market_id.levels = router_levels([(market_id, [])], lambda *_: 0, True)
+    alive = [weakref.ref(o) for o in (first.timestamp, marker, market_id)]
+    del first, second, marker, market_id
+    gc.collect()
+    assert [ref() for ref in alive] == [None, None, None]
+
+
 @pytest.mark.parametrize("call", CALLS.values(), ids=CALLS.keys())
 def test_calls_keep_no_references_to_arguments(call):
     call()
@@ -98,7 +114,7 @@ import sys, types
 base = types.ModuleType("orvane.ws.base")
 exec({definition!r}, base.__dict__)
 sys.modules["orvane.ws.base"] = base.__dict__.get("module", base)
-from orvane._core import LocalBook
+from orvane._core import LocalBook, router_levels
 book = LocalBook()
 assert book.levels() == ((), ())
 book.replace([("0.5", 1), ("0.4", 2)], [("0.6", 3)])
@@ -131,11 +147,7 @@ BookLevel.__init__ = lambda self, *args: (calls.append(1), init(self, *args))[1]
 
 
 def run_fresh(script):
-    done = subprocess.run(
-        [sys.executable, "-c", script], check=False, capture_output=True, text=True
-    )
-    assert done.returncode == 0, done.stderr
-    return done.stdout.strip()
+    return subprocess.check_output([sys.executable, "-c", script], text=True).strip()
 
 
 def test_a_replaced_decimal_class_is_called_as_a_class():
@@ -145,7 +157,7 @@ class Tagged(decimal.Decimal):
     def __init__(self, *args):
         self.tag = "init ran"
 decimal.Decimal = Tagged
-from orvane._core import LocalBook
+from orvane._core import LocalBook, router_levels
 book = LocalBook()
 print(book.set("bid", "0.123456789", 2).tag, book.levels()[0][0].price.tag)
 """
