@@ -40,8 +40,8 @@ class HostileKey:
     """A key whose hash collides with an instrument key, so that the decoder's lookups meet its
     __eq__: one that raises, or one that says no."""
 
-    def __init__(self, key):
-        self.key, self.raises = key, False
+    def __init__(self, key, raises=False):
+        self.key, self.raises = key, raises
 
     def __hash__(self):
         return hash(self.key)

@@ -5,6 +5,7 @@ import json
 from decimal import Decimal
 
 import pytest
+from fuzz_decoders import HostileKey
 from hypothesis import given
 from hypothesis import strategies as st
 from orvane._core import kalshi_book_message
@@ -40,14 +41,10 @@ def test_entry_that_is_not_a_local_book():
 
 
 def test_lookup_errors_propagate():
-    class Collides:  # a key whose hash meets the ticker's and whose comparison fails
-        __hash__ = lambda self: hash("T")
-        __eq__ = lambda self, other: 1 / 0
-
-    books = {Collides(): 1}
-    with pytest.raises(ZeroDivisionError):
+    books = {HostileKey("T", raises=True): 1}  # its hash meets the ticker's, its comparison fails
+    with pytest.raises(LookupError, match="^hostile key$"):
         kalshi_book_message(SNAPSHOT, books)
-    with pytest.raises(ZeroDivisionError):
+    with pytest.raises(LookupError, match="^hostile key$"):
         kalshi_book_message(SNAPSHOT, {}).apply(books)
     assert len(books) == 1
 

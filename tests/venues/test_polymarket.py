@@ -6,7 +6,8 @@ are core/tests/polymarket_test.cpp's."""
 import json
 
 import pytest
-from fuzz_decoders import image
+from entry_points import BadText
+from fuzz_decoders import HostileKey, image
 from orvane._core import LocalBook, polymarket_market
 
 T0 = 1_700_000_000_000
@@ -44,11 +45,6 @@ class State:
         return image((self.books, self.unverified, self.markets))
 
 
-class Raising:
-    def __str__(self):
-        raise ZeroDivisionError
-
-
 @pytest.mark.parametrize(
     ("raw", "prepare"),
     [
@@ -61,7 +57,7 @@ class Raising:
         # A pending check this frame would compare must hold prices.
         (changes_frame(change("A", "BUY", "0.5", "1")), lambda s: s.unverified.update(A=(T0, "abc", None))),
         (changes_frame(change("A", "BUY", "0.5", "1")), lambda s: s.unverified.update(A=(T0, None, False))),
-        (changes_frame(change("B", "BUY", "0.5", "1"), ts=T0 + 501), lambda s: s.unverified.update(Z=(T0, Raising(), None))),
+        (changes_frame(change("B", "BUY", "0.5", "1"), ts=T0 + 501), lambda s: s.unverified.update(Z=(T0, BadText(), None))),
         # ...whose book, if any, must be a LocalBook.
         (changes_frame(change("B", "BUY", "0.5", "1"), ts=T0 + 501), lambda s: s.books.update(Z=1) or s.unverified.update(Z=(T0, None, None))),
     ],
@@ -84,21 +80,11 @@ def test_pending_check_not_due_is_not_read():
     assert s.unverified["Z"] == (T0, "abc", None)
 
 
-class BadKey(str):
-    """Hashes like "A" but cannot be compared, so a lookup of "A" raises."""
-
-    def __hash__(self):
-        return hash("A")
-
-    def __eq__(self, other):
-        raise ZeroDivisionError
-
-
 def test_lookup_errors_propagate_before_changes():
     s = State()
-    s.books[BadKey("x")] = LocalBook()
+    s.books[HostileKey("A", raises=True)] = LocalBook()
     before = s.image()
-    with pytest.raises(ZeroDivisionError):
+    with pytest.raises(LookupError, match="^hostile key$"):
         s(book_frame("A"))
     assert s.image() == before
 
