@@ -5,7 +5,9 @@ import importlib
 import inspect
 import sys
 from decimal import Decimal
+from functools import partial
 
+import entry_points
 import orvane
 import pytest
 from entry_points import KALSHI_MESSAGE, KEY, OPINION_CHANGE, SIGNER
@@ -114,6 +116,14 @@ NumpyBool.__module__ = "numpy"
 SHARED, EXCLUSIVE = "Already mutably borrowed", "Already borrowed"
 RUNTIME, INVARIANT = "RuntimeError", "InvariantFailure"
 NOT_TUPLE = "object is not an instance of 'tuple'"
+NOT_INT = "'str' object cannot be interpreted as an integer"
+OUT_OF_RANGE = "out of range integral type conversion attempted"
+NOT_BOOL = "'int' object is not an instance of 'bool'"
+# The signer's address with its first letter's case flipped: mixed case whose checksum fails.
+FLIPPED = "0x2C7536E3605D9C16a7a3D7b1898e529396a65c23"
+polymarket_hash = partial(_core.polymarket_order_hash, **entry_points.POLYMARKET_ORDER)
+polymarket_sign = partial(SIGNER.polymarket_sign_order, **entry_points.POLYMARKET_ORDER)
+opinion_sign = partial(SIGNER.opinion_sign_order, **entry_points.OPINION_ORDER)
 
 # (call, exception type, message or None, the parameter named by the note or None). The binder's
 # messages: one of each form, over constructors, methods and functions.
@@ -155,6 +165,21 @@ FAILURES = [
     (lambda b: b.set("bid", StrHook(lambda: "0.5" in b.asks), 1), INVARIANT, SHARED, "price"),
     (lambda b: b.levels(IndexHook(lambda: b.bids.__setitem__("0.1", 1))), INVARIANT, EXCLUSIVE, "depth"),
     (lambda b: b.set("bid", StrHook(lambda: _core.router_view(b, False)), 1), INVARIANT, SHARED, "price"),
+    # The order signers: the first failure decides, every argument's type being checked before any
+    # text is parsed; parse failures (whose texts are the core's tests') carry no note. Polymarket
+    # addresses must be checksummed, Opinion's not.
+    (lambda b: polymarket_hash(salt=5), "TypeError", "'int' object is not an instance of 'str'", "salt"),
+    (lambda b: opinion_sign(side="1"), "TypeError", NOT_INT, "side"),
+    (lambda b: opinion_sign(side=256), "OverflowError", OUT_OF_RANGE, "side"),
+    (lambda b: polymarket_sign(maker=FLIPPED), "ValueError", f'not a checksummed address: "{FLIPPED}"', None),
+    (lambda b: opinion_sign(exchange=SIGNER.address + " "), "ValueError", f'not an address: "{SIGNER.address} "', None),
+    (lambda b: polymarket_hash(salt="x", maker="y"), "ValueError", 'not a uint256: "x"', None),
+    (lambda b: polymarket_sign(maker="y", builder="z"), "ValueError", 'not an address: "y"', None),
+    (lambda b: polymarket_sign(salt="x", neg_risk=0), "TypeError", NOT_BOOL, "neg_risk"),
+    (lambda b: polymarket_hash(metadata="x", side=300), "OverflowError", OUT_OF_RANGE, "side"),
+    (lambda b: Secp256k1Signer(b"ab" * 32), "TypeError", "'bytes' object is not an instance of 'str'", "private_key"),
+    (lambda b: SIGNER.sign_digest(b"\0" * 31), "ValueError", "a digest is 32 bytes, got 31", None),
+    (lambda b: SIGNER.sign_digest(bytearray(32)), "TypeError", "'bytearray' object is not an instance of 'bytes'", "digest"),
 ]  # fmt: skip
 
 

@@ -1,13 +1,13 @@
-"""Secp256k1Signer, polymarket_order_hash and the order-signing methods, checked against eth-account."""
+"""Secp256k1Signer, polymarket_order_hash and the order-signing methods, checked against eth-account
+(their failures are test_binding's)."""
 
 import copy
 import pickle
 import re
 import sys
-from functools import partial
 
 import pytest
-from entry_points import KEY, OPINION_ORDER, POLYMARKET_ORDER, SIGNER
+from entry_points import KEY, POLYMARKET_ORDER, SIGNER
 from eth_account import Account
 from eth_account.messages import _hash_eip191_message, encode_typed_data
 from eth_utils import to_checksum_address
@@ -197,9 +197,6 @@ def test_polymarket_hash_and_signature_match_eth_account(order, neg_risk, signat
     assert signature[129:315] == POLYMARKET_TYPE.encode() and signature[315:] == b"\x00\xba"
 
 
-OPINION_EXCHANGE = "0x5f45344126d6488025b0b84a3a8189f2487a7246"
-
-
 @given(orders(OPINION_TYPE, exchange=addresses), keys)
 def test_opinion_sign_order_matches_eth_account(order, key):
     domain = {"name": "OPINION CTF Exchange", "version": "1", "chainId": 56,
@@ -212,47 +209,6 @@ def test_opinion_sign_order_matches_eth_account(order, key):
     }
     signature = bytes.fromhex(Secp256k1Signer(key).opinion_sign_order(**arguments)[2:])
     assert signature == Account._sign_hash(digest, key).signature
-
-
-NOT_INT = "'str' object cannot be interpreted as an integer"
-OUT_OF_RANGE = "out of range integral type conversion attempted"
-NOT_BOOL = "'int' object is not an instance of 'bool'"
-# The signer's address with its first letter's case flipped: mixed case whose checksum fails.
-FLIPPED = "0x2C7536E3605D9C16a7a3D7b1898e529396a65c23"
-
-
-polymarket_hash = partial(polymarket_order_hash, **ORDER, neg_risk=False)
-polymarket_sign = partial(SIGNER.polymarket_sign_order, **ORDER, neg_risk=False)
-opinion_sign = partial(SIGNER.opinion_sign_order, **OPINION_ORDER)
-
-
-# (call, bad arguments, exception, message, note): the first failure decides, every argument's type
-# being checked before any text is parsed; conversion failures carry the note, parse failures
-# (whose texts are the core's tests') not. Polymarket addresses must be checksummed, Opinion's not.
-FAILURES = [
-    (polymarket_hash, {"salt": 5}, TypeError, "'int' object is not an instance of 'str'", "salt"),
-    (opinion_sign, {"side": "1"}, TypeError, NOT_INT, "side"),
-    (opinion_sign, {"side": 256}, OverflowError, OUT_OF_RANGE, "side"),
-    (polymarket_sign, {"maker": FLIPPED}, ValueError, f'not a checksummed address: "{FLIPPED}"', None),
-    (opinion_sign, {"exchange": OPINION_EXCHANGE + " "}, ValueError, f'not an address: "{OPINION_EXCHANGE} "', None),
-    (polymarket_hash, {"salt": "x", "maker": "y"}, ValueError, 'not a uint256: "x"', None),
-    (polymarket_sign, {"maker": "y", "builder": "z"}, ValueError, 'not an address: "y"', None),
-    (polymarket_sign, {"salt": "x", "neg_risk": 0}, TypeError, NOT_BOOL, "neg_risk"),
-    (polymarket_hash, {"metadata": "x", "side": 300}, OverflowError, OUT_OF_RANGE, "side"),
-    (lambda: Secp256k1Signer(b"ab" * 32), {}, TypeError, "'bytes' object is not an instance of 'str'", "private_key"),
-    (SIGNER.sign_digest, {"digest": b"\0" * 31}, ValueError, "a digest is 32 bytes, got 31", None),
-    (SIGNER.sign_digest, {"digest": bytearray(32)}, TypeError, "'bytearray' object is not an instance of 'bytes'", "digest"),
-]  # fmt: skip
-
-
-@pytest.mark.parametrize("call, bad, error, message, note", FAILURES)
-def test_failures(call, bad, error, message, note):
-    with pytest.raises(error) as caught:
-        call(**bad)
-    assert str(caught.value) == message
-    assert getattr(caught.value, "__notes__", None) == (
-        [f"while processing '{note}'"] if note else None
-    )
 
 
 def test_positional_arguments_and_numpy_bool():
