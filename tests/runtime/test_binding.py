@@ -1,8 +1,10 @@
 """How calls bind their arguments, report failures (the book left as it was) and refuse re-entry
 through the book they hold; how the module presents itself."""
 
+import copy
 import importlib
 import inspect
+import pickle
 import sys
 from decimal import Decimal
 from functools import partial
@@ -180,6 +182,14 @@ FAILURES = [
     (lambda b: Secp256k1Signer(b"ab" * 32), "TypeError", "'bytes' object is not an instance of 'str'", "private_key"),
     (lambda b: SIGNER.sign_digest(b"\0" * 31), "ValueError", "a digest is 32 bytes, got 31", None),
     (lambda b: SIGNER.sign_digest(bytearray(32)), "TypeError", "'bytearray' object is not an instance of 'bytes'", "digest"),
+    # The signer can be neither changed nor copied: it holds the key.
+    (lambda b: setattr(SIGNER, "address", "0x" + "00" * 20), "AttributeError", None, None),
+    (lambda b: delattr(SIGNER, "address"), "AttributeError", None, None),
+    (lambda b: setattr(Secp256k1Signer, "__repr__", repr), "TypeError", None, None),
+    (lambda b: type("Sub", (Secp256k1Signer,), {}), "TypeError", None, None),
+    (lambda b: pickle.dumps(SIGNER), "TypeError", None, None),
+    (lambda b: copy.copy(SIGNER), "TypeError", None, None),
+    (lambda b: SIGNER.__dict__, "AttributeError", None, None),
 ]  # fmt: skip
 
 

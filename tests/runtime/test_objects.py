@@ -109,7 +109,7 @@ import sys, types
 base = types.ModuleType("orvane.ws.base")
 exec({definition!r}, base.__dict__)
 sys.modules["orvane.ws.base"] = base.__dict__.get("module", base)
-from orvane._core import LocalBook, router_levels
+from orvane._core import LocalBook
 book = LocalBook()
 assert book.levels() == ((), ())
 book.replace([("0.5", 1), ("0.4", 2)], [("0.6", 3)])
@@ -121,9 +121,10 @@ assert [str(r.price) for r in bids + asks] == ["0.5", "0.4", "0.6"]
 assert bids[0].price is book.best_bid
 print(len(base.calls))
 """
-PLAIN = """
+OTHER_SLOTS = """
 calls = []
-class BookLevel:{slots}
+class BookLevel:
+    __slots__ = ("size", "price")
     def __init__(self, price, size):
         calls.append(1)
         self.price, self.size = price, size
@@ -152,7 +153,7 @@ class Tagged(decimal.Decimal):
     def __init__(self, *args):
         self.tag = "init ran"
 decimal.Decimal = Tagged
-from orvane._core import LocalBook, router_levels
+from orvane._core import LocalBook
 book = LocalBook()
 print(book.set("bid", "0.123456789", 2).tag, book.levels()[0][0].price.tag)
 """
@@ -161,8 +162,7 @@ print(book.set("bid", "0.123456789", 2).tag, book.levels()[0][0].price.tag)
 
 # (definition, what the script prints)
 PATHS = {
-    "plain": (PLAIN.format(slots=""), "3"),
-    "other-slots": (PLAIN.format(slots="\n    __slots__ = ('size', 'price')"), "3"),
+    "other-slots": (OTHER_SLOTS, "3"),
     "extra-slot": (DATACLASS.format(slots=", slots=True", extra="\n    extra: int = 0"), "3"),
     "no-slots": (DATACLASS.format(slots="", extra=""), "3"),
     "direct": (DATACLASS.format(slots=", slots=True", extra=""), "0"),
