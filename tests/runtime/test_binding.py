@@ -157,7 +157,9 @@ FAILURES = [
     (lambda b: b.replace([], (("0.1", 1 / x) for x in (1, 0))), "ZeroDivisionError", "division by zero", None),
     # A view iterates prices, not pairs, also when it is a view of the book being written.
     (lambda b: setattr(b, "asks", b.asks), "TypeError", f"'Decimal' {NOT_TUPLE}", None),
+    # What the core refuses: mirrored prices that meet, a size past the mantissa.
     (lambda b: b.mirrored(10**28), INVARIANT, "Mirrored prices collided", None),
+    (lambda b: b.add("ask", "1E-28", "79228162514264337593543950335"), INVARIANT, "Addition overflowed", None),
     # Python code run by an argument's conversion touches the book the method holds. Through the
     # book's own methods that is a RuntimeError; through a view or the router an internal failure.
     # (`replace` and the side setters read their input before taking the book: test_book_model.)
