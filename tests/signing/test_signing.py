@@ -62,15 +62,10 @@ def eip712(types, primary, domain, message):
     return signable, _hash_eip191_message(signable)
 
 
-uint256 = st.integers(0, 2**256 - 1)
+words = st.integers(0, 2**256 - 1)
 addresses = st.binary(min_size=20, max_size=20).map(to_checksum_address)
 keys = st.integers(1, N - 1).map(lambda k: f"{k:064x}")
-VALUES = {
-    "uint256": uint256,
-    "address": addresses,
-    "uint8": st.integers(0, 255),
-    "bytes32": uint256,
-}
+VALUES = {"uint256": words, "address": addresses, "uint8": st.integers(0, 255), "bytes32": words}
 
 
 def orders(type_string, **extra):
