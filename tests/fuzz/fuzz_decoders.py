@@ -20,12 +20,11 @@ import time
 from decimal import Decimal
 from pathlib import Path
 
-HERE = Path(__file__).resolve().parent
-CURRENT = HERE / "crashes" / "current.json"  # the case a child is running
-sys.path.insert(0, str(HERE))
+import frames
+from orvane import _core
 
-import frames  # noqa: E402
-from orvane import _core  # noqa: E402
+# The case a child is running.
+CURRENT = Path(__file__).resolve().parent / "crashes" / "current.json"
 
 DECODERS = list(frames.SEEDS)
 # How many of (books, unverified tops, markets) a decoder takes after the text, if not one.
