@@ -14,7 +14,7 @@ from hypothesis import strategies as st
 from orvane._core import Secp256k1Signer, polymarket_order_hash
 
 N = 0xFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFEBAAEDCE6AF48A03BBFD25E8CD0364141
-# One order of each kind, shared with the stress table of entry points.
+# The stress table's Polymarket order, `neg_risk` apart.
 ORDER = {k: v for k, v in POLYMARKET_ORDER.items() if k != "neg_risk"}
 EXCHANGE = "0xE111180000d2663C0091e4f400237545B87B996B"
 NEG_RISK_EXCHANGE = "0xe2222d279d744050d28e00520010520000310F59"
