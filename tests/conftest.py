@@ -19,16 +19,7 @@ sys.path[1:1] = [str(Path(__file__).resolve().parent / name) for name in ("stres
 
 @pytest.fixture
 def snapshot():
-    """Everything observable of a book, as plain comparable values."""
+    """Everything observable of a book, as plain comparable values (the decoder fuzz's image)."""
+    from fuzz_decoders import image
 
-    def take(book):
-        bids, asks = book.levels()
-        return (
-            [(str(level.price), str(level.size)) for level in bids],
-            [(str(level.price), str(level.size)) for level in asks],
-            book.ready,
-            book.sequence,
-            book.timestamp,
-        )
-
-    return take
+    return lambda book: image(({None: book}, None, None))

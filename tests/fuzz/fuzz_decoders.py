@@ -20,12 +20,11 @@ import time
 from decimal import Decimal
 from pathlib import Path
 
-HERE = Path(__file__).resolve().parent
-CURRENT = HERE / "crashes" / "current.json"  # the case a child is running
-sys.path.insert(0, str(HERE))
+import frames
+from orvane import _core
 
-import frames  # noqa: E402
-from orvane import _core  # noqa: E402
+# The case a child is running.
+CURRENT = Path(__file__).resolve().parent / "crashes" / "current.json"
 
 DECODERS = list(frames.SEEDS)
 # How many of (books, unverified tops, markets) a decoder takes after the text, if not one.
@@ -40,8 +39,8 @@ class HostileKey:
     """A key whose hash collides with an instrument key, so that the decoder's lookups meet its
     __eq__: one that raises, or one that says no."""
 
-    def __init__(self, key):
-        self.key, self.raises = key, False
+    def __init__(self, key, raises=False):
+        self.key, self.raises = key, raises
 
     def __hash__(self):
         return hash(self.key)
@@ -92,7 +91,7 @@ def image(state, unready_sequence=True):
     books, unverified, markets = state
     seen = {}
     for key, book in books.items():
-        seen[repr(key)] = (id(book),)
+        seen[repr(key)] = (id(book), repr(book))  # a value that is not a book, whole
         if isinstance(book, _core.LocalBook):
             levels = [[(str(x.price), str(x.size)) for x in side] for side in book.levels()]
             sequence = book.sequence if book.ready or unready_sequence else "*"

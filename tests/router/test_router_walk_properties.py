@@ -3,7 +3,7 @@ exact decimal arithmetic answers None exactly where the module must."""
 
 from decimal import Decimal
 
-from hypothesis import given
+from hypothesis import example, given
 from hypothesis import strategies as st
 from orvane._core import LocalBook, router_levels, router_view
 
@@ -38,6 +38,18 @@ level_pairs = st.lists(st.tuples(numbers, numbers), max_size=5)
 members_strategy = st.lists(st.tuples(ids, level_pairs | level_pairs.map(tuple), fees), max_size=4)
 
 
+def ties(buy, *prices):
+    """A walk through five members whose nets tie by value (0.51, 0.51 and 0.510 by their fees),
+    which rank by price, then in the members' order."""
+    rows = [[(Decimal(p), Decimal(10))] for p in prices]
+    fees = map(Decimal, ["0", "0.01", "0.02", "0.010", "0"])
+    members = list(zip("abcde", rows, fees, strict=True))
+    return {"members": members, "buy": buy, "walk_buy": buy, "quantity": Decimal(50),
+            "limit": Decimal(1000 if buy else -1000), "excluded": [], "limit_at": None}  # fmt: skip
+
+
+@example(**ties(True, "0.52", "0.50", "0.49", "0.50", "0.5"))
+@example(**ties(False, "0.52", "0.52", "0.53", "0.52", "0.5"))
 @given(
     members=members_strategy,
     buy=st.booleans(),

@@ -8,9 +8,6 @@ import argparse
 import ctypes
 import gc
 import sys
-from pathlib import Path
-
-sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from entry_points import ARGUMENTS, CALLS
 from orvane.ws.base import BookLevel

@@ -17,9 +17,6 @@ import threading
 import time
 import traceback
 from decimal import Decimal
-from pathlib import Path
-
-sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import entry_points as e
 

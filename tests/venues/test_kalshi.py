@@ -5,6 +5,7 @@ import json
 from decimal import Decimal
 
 import pytest
+from fuzz_decoders import HostileKey
 from hypothesis import given
 from hypothesis import strategies as st
 from orvane._core import kalshi_book_message
@@ -17,20 +18,12 @@ def frame(kind, seq, **msg) -> str:
     return json.dumps({"type": f"orderbook_{kind}", "seq": seq, "msg": msg})
 
 
-def snap(yes=(), no=(), seq=1, **msg) -> str:
-    return frame("snapshot", seq, yes_dollars_fp=list(yes), no_dollars_fp=list(no), **msg)
-
-
-def delta(price="0.45", side="yes", seq=2, change="5", **msg) -> str:
-    return frame("delta", seq, price_dollars=price, delta_fp=change, side=side, **msg)
-
-
-def run(raw, books):
-    return kalshi_book_message(raw, books).apply(books)
+SNAPSHOT = frame("snapshot", 1, yes_dollars_fp=[], no_dollars_fp=[])
+DELTA = frame("delta", 2, price_dollars="0.45", delta_fp="5", side="yes")
 
 
 def test_message_fields_are_read_only():
-    message = kalshi_book_message(snap(seq="17"), {})
+    message = kalshi_book_message(frame("snapshot", "17"), {})
     assert (message.seq, message.seq_number, message.sid, message.kind) == (
         *("17", 17, None, "orderbook_snapshot"),
     )
@@ -40,23 +33,19 @@ def test_message_fields_are_read_only():
 
 def test_entry_that_is_not_a_local_book():
     books = {"T": {}}
-    assert kalshi_book_message(snap(), books) is None
-    for message in (kalshi_book_message(delta(), {}), kalshi_book_message(snap(), {})):
+    assert kalshi_book_message(SNAPSHOT, books) is None
+    for message in (kalshi_book_message(DELTA, {}), kalshi_book_message(SNAPSHOT, {})):
         with pytest.raises(TypeError, match="^'dict' object is not an instance of 'LocalBook'$"):
             message.apply(books)
     assert books == {"T": {}}
 
 
 def test_lookup_errors_propagate():
-    class Collides:  # a key whose hash meets the ticker's and whose comparison fails
-        __hash__ = lambda self: hash("T")
-        __eq__ = lambda self, other: 1 / 0
-
-    books = {Collides(): 1}
-    with pytest.raises(ZeroDivisionError):
-        kalshi_book_message(snap(), books)
-    with pytest.raises(ZeroDivisionError):
-        kalshi_book_message(snap(), {}).apply(books)
+    books = {HostileKey("T", raises=True): 1}  # its hash meets the ticker's, its comparison fails
+    with pytest.raises(LookupError, match="^hostile key$"):
+        kalshi_book_message(SNAPSHOT, books)
+    with pytest.raises(LookupError, match="^hostile key$"):
+        kalshi_book_message(SNAPSHOT, {}).apply(books)
     assert len(books) == 1
 
 
@@ -91,9 +80,10 @@ def test_stream_matches_the_model(first, steps):
             model["T"].ready = False
             continue
         raw = frame(*step[:1], seq, **step[1])
+        got = kalshi_book_message(raw, books).apply(books)
         # repr shows each Decimal's digits: equal prices keep their first spelling, NO prices
         # their scale
-        assert repr(run(raw, books)) == repr(reference.kalshi_book_message(raw, model))
+        assert repr(got) == repr(reference.kalshi_book_message(raw, model))
     book, expected = books.pop("T"), model["T"]
     assert books == {}
     assert repr(book.levels()) == repr(

@@ -6,14 +6,15 @@ are core/tests/polymarket_test.cpp's."""
 import json
 
 import pytest
-from fuzz_decoders import image
+from entry_points import BadText
+from fuzz_decoders import HostileKey, image
 from orvane._core import LocalBook, polymarket_market
 
 T0 = 1_700_000_000_000
 
 
-def book_frame(asset, bids=(), asks=(), ts=T0, market="M", **extra):
-    body = {"asset_id": asset, "market": market, "timestamp": str(ts), **extra}
+def book_frame(asset, bids=(), asks=()):
+    body = {"asset_id": asset, "market": "M", "timestamp": str(T0)}
     for side, pairs in (("bids", bids), ("asks", asks)):
         body[side] = [{"price": p, "size": s} for p, s in pairs]
     return json.dumps({"event_type": "book", **body})
@@ -24,8 +25,8 @@ def change(asset, side, price, size, best_bid=None, best_ask=None):
     return dict(zip(keys, (asset, side, price, size, best_bid, best_ask), strict=True))
 
 
-def changes_frame(*changes, ts=T0, market="M"):
-    body = {"market": market, "timestamp": ts, "price_changes": list(changes)}
+def changes_frame(*changes, ts=T0):
+    body = {"market": "M", "timestamp": ts, "price_changes": list(changes)}
     return json.dumps({"event_type": "price_change", **body})
 
 
@@ -36,20 +37,12 @@ class State:
     def __call__(self, raw):
         return polymarket_market(raw, self.books, self.unverified, self.markets)
 
-    def seeded(self, asset="A", bids=(("0.40", "10"),), asks=(("0.60", "5"),), ts=T0):
-        assert self(book_frame(asset, bids, asks, ts=ts)) is not None
+    def seeded(self):
+        assert self(book_frame("A", [("0.40", "10")], [("0.60", "5")])) is not None
         return self
 
     def image(self):
         return image((self.books, self.unverified, self.markets))
-
-
-class Raising:
-    def __str__(self):
-        raise ZeroDivisionError
-
-    def __deepcopy__(self, memo):
-        return self
 
 
 @pytest.mark.parametrize(
@@ -64,7 +57,7 @@ class Raising:
         # A pending check this frame would compare must hold prices.
         (changes_frame(change("A", "BUY", "0.5", "1")), lambda s: s.unverified.update(A=(T0, "abc", None))),
         (changes_frame(change("A", "BUY", "0.5", "1")), lambda s: s.unverified.update(A=(T0, None, False))),
-        (changes_frame(change("B", "BUY", "0.5", "1"), ts=T0 + 501), lambda s: s.unverified.update(Z=(T0, Raising(), None))),
+        (changes_frame(change("B", "BUY", "0.5", "1"), ts=T0 + 501), lambda s: s.unverified.update(Z=(T0, BadText(), None))),
         # ...whose book, if any, must be a LocalBook.
         (changes_frame(change("B", "BUY", "0.5", "1"), ts=T0 + 501), lambda s: s.books.update(Z=1) or s.unverified.update(Z=(T0, None, None))),
     ],
@@ -87,21 +80,11 @@ def test_pending_check_not_due_is_not_read():
     assert s.unverified["Z"] == (T0, "abc", None)
 
 
-class BadKey(str):
-    """Hashes like "A" but cannot be compared, so a lookup of "A" raises."""
-
-    def __hash__(self):
-        return hash("A")
-
-    def __eq__(self, other):
-        raise ZeroDivisionError
-
-
 def test_lookup_errors_propagate_before_changes():
     s = State()
-    s.books[BadKey("x")] = LocalBook()
+    s.books[HostileKey("A", raises=True)] = LocalBook()
     before = s.image()
-    with pytest.raises(ZeroDivisionError):
+    with pytest.raises(LookupError, match="^hostile key$"):
         s(book_frame("A"))
     assert s.image() == before
 
