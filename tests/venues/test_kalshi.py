@@ -1,5 +1,5 @@
 """Kalshi book messages: raw frame text to event tuples, against the books the caller keeps (decoding
-errors and their texts are core/tests/kalshi_test.cpp's)."""
+errors and their texts are core/tests/venues/venues_test.cpp's)."""
 
 import json
 from decimal import Decimal

@@ -1,5 +1,5 @@
 """Opinion depth changes: raw frame text to the delta event, applied to the book the caller picks,
-against the pure-Python model (decoding errors are core/tests/opinion_test.cpp's)."""
+against the pure-Python model (decoding errors are core/tests/venues/venues_test.cpp's)."""
 
 import json
 

@@ -1,7 +1,7 @@
 """polymarket_market against the caller's state where the replay's model does not reach: pending
 checks in odd shapes, state left unchanged on None, user code run mid-call. The
 replay test drives snapshots, deltas, gaps, resyncs and batches against a model; decoding errors
-are core/tests/polymarket_test.cpp's."""
+are core/tests/venues/venues_test.cpp's."""
 
 import json
 

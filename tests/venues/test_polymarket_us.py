@@ -1,5 +1,5 @@
 """Polymarket US full market data: the frame replaces the slug's book (decoding errors and their texts
-are core/tests/polymarket_test.cpp's)."""
+are core/tests/venues/venues_test.cpp's)."""
 
 import json
 
