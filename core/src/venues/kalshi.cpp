@@ -223,6 +223,7 @@ struct Frame {
     out = LevelList{};
     if (r.peek() == 'n') return r.value().has_value();
     if (r.peek() != '[') return false;
+    // `keep` for two values already read: wrapping them in `expected`s costs 4% of a snapshot.
     const auto keep_plain = [&](const Decimal& price, const Decimal& size) {
       if (!complement_prices) {
         out->emplace_back(price, size);
